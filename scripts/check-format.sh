@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Fails when a C++ source of the project is not formatted as .clang-format says.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t sources < <(git ls-files -co --exclude-standard -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' 'bench/*.h' 'bench/*.cpp')
+[ ${#sources[@]} -eq 0 ] && exit 0
+clang-format --dry-run --Werror "${sources[@]}"

@@ -1,0 +1,73 @@
+#include "core/SafeTimer.h"
+
+#include "core/runtime/Async.h"
+#include "core/runtime/Sleep.h"
+
+#include <limits>
+
+namespace corvane {
+
+namespace {
+constexpr std::chrono::seconds kDefaultInterval {3600};
+// The longest interval that still has a nanosecond count in 64 bits.
+constexpr std::int64_t kLongestInterval = std::numeric_limits<std::int64_t>::max() / 1'000'000'000;
+} // namespace
+
+SafeTimer::SafeTimer(Clock& clock)
+    : m_clock(clock)
+{
+}
+
+SafeTimer::~SafeTimer()
+{
+    // The loop's wake-up is queued on the executor, which runs it before it joins.
+    m_executor.post([this] { stopLoop(); });
+}
+
+std::chrono::seconds SafeTimer::effectiveInterval(std::int64_t intervalSeconds)
+{
+    if (intervalSeconds <= 0 || intervalSeconds > kLongestInterval)
+        return kDefaultInterval;
+    return std::chrono::seconds(intervalSeconds);
+}
+
+Task<void> SafeTimer::start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn)
+{
+    co_await runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation)]() mutable {
+        if (m_isRunning)
+            return;
+        m_isRunning = true;
+        m_task.emplace();
+        Task<void> detached = loop(effectiveInterval(intervalSeconds), std::move(operation), m_task->get_token());
+    });
+}
+
+Task<void> SafeTimer::stop(Executor& resumeOn)
+{
+    co_await runOn(m_executor, resumeOn, [this] { stopLoop(); });
+}
+
+Task<bool> SafeTimer::isRunning(Executor& resumeOn)
+{
+    co_return co_await runOn(m_executor, resumeOn, [this] { return m_isRunning; });
+}
+
+void SafeTimer::stopLoop()
+{
+    if (m_task)
+        m_task->request_stop();
+    m_task.reset();
+    m_isRunning = false;
+}
+
+Task<void> SafeTimer::loop(std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop)
+{
+    // Runs on the timer's executor throughout: the sleep resumes there.
+    while (!stop.stop_requested()) {
+        if (!co_await sleepFor(m_clock, m_executor, interval, stop))
+            co_return;
+        operation();
+    }
+}
+
+} // namespace corvane

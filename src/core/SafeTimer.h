@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/runtime/Clock.h"
+#include "core/runtime/Executor.h"
+#include "core/runtime/SerialExecutor.h"
+#include "core/runtime/Task.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+
+namespace corvane {
+
+// Calls an operation every `interval` seconds until stopped. A serialised
+// object: `start`, `stop` and the loop run one at a time on its own thread, and
+// so does the operation, which should only schedule work elsewhere and return.
+// The first call comes one full interval after `start`.
+class SafeTimer {
+public:
+    explicit SafeTimer(Clock& clock);
+    SafeTimer(const SafeTimer&) = delete;
+    SafeTimer& operator=(const SafeTimer&) = delete;
+    // Stops a running loop; the operation is not called again.
+    ~SafeTimer();
+
+    // Starts the loop unless one runs already, in which case the new interval
+    // and operation are ignored. The caller continues on `resumeOn`.
+    Task<void> start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn);
+
+    // Stops the loop, if any; a loop asleep ends at once without calling the operation.
+    Task<void> stop(Executor& resumeOn);
+
+    // Whether a loop has been started and not stopped; for tests and diagnostics.
+    Task<bool> isRunning(Executor& resumeOn);
+
+    // The period that an interval setting gives: 0, a negative count or one
+    // too large to count in nanoseconds all mean one hour.
+    static std::chrono::seconds effectiveInterval(std::int64_t intervalSeconds);
+
+private:
+    Task<void> loop(std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop);
+    void stopLoop();
+
+    Clock& m_clock;
+    bool m_isRunning = false;
+    std::optional<std::stop_source> m_task;
+    // Last, so that it is destroyed first: the loop's last job runs while the rest lives.
+    SerialExecutor m_executor;
+};
+
+} // namespace corvane
