@@ -101,10 +101,11 @@ void CorvaneViewModel::onPermission(bool granted, std::optional<NotificationErro
 
 Task<void> CorvaneViewModel::quitWithAlert(std::string message)
 {
-    auto quit = m_platform.texts.localized(kQuitKey);
-    co_await awaitCompletion<Pressed>(m_platform.main, [this, message, quit](Completion<Pressed> pressed) {
-        m_platform.application.showAlert(message, quit, [pressed] { pressed(Pressed {}); });
-    });
+    std::function<void(Completion<Pressed>)> showAlert = [this, message](Completion<Pressed> pressed) {
+        m_platform.application.showAlert(
+            message, m_platform.texts.localized(kQuitKey), [pressed] { pressed(Pressed {}); });
+    };
+    co_await awaitCompletion<Pressed>(m_platform.main, std::move(showAlert));
     m_platform.application.terminate();
 }
 
@@ -185,10 +186,10 @@ Task<void> CorvaneViewModel::checkLowBatteries(std::vector<Device> devices)
 
 Task<bool> CorvaneViewModel::isNotificationDelivered(std::string serialNumber)
 {
-    auto delivered = co_await awaitCompletion<std::vector<NotificationRequest>>(
-        m_platform.main, [this](Completion<std::vector<NotificationRequest>> done) {
-            m_platform.notifications.getDeliveredNotifications(std::move(done));
-        });
+    using Delivered = std::vector<NotificationRequest>;
+    std::function<void(Completion<Delivered>)> ask
+        = [this](Completion<Delivered> done) { m_platform.notifications.getDeliveredNotifications(std::move(done)); };
+    auto delivered = co_await awaitCompletion<Delivered>(m_platform.main, std::move(ask));
     for (const auto& notification : delivered) {
         const auto& userInfo = notification.content.userInfo;
         auto device = userInfo.find(notification::kDeviceKey);
@@ -205,10 +206,12 @@ Task<bool> CorvaneViewModel::postLowBatteryNotification(Device device, std::int6
     auto request = m_notifier.lowBatteryRequest(device, std::move(body));
     if (co_await m_notifier.authorizationStatus() != notification::kAuthorized)
         co_return false;
-    auto error = co_await awaitCompletion<std::optional<NotificationError>>(m_platform.main,
-        [this, request = std::move(request)](Completion<std::optional<NotificationError>> done) mutable {
-            m_platform.notifications.add(std::move(request), std::move(done));
-        });
+
+    using Reply = std::optional<NotificationError>;
+    std::function<void(Completion<Reply>)> post = [this, request = std::move(request)](Completion<Reply> done) {
+        m_platform.notifications.add(request, std::move(done));
+    };
+    auto error = co_await awaitCompletion<Reply>(m_platform.main, std::move(post));
     co_return !error.has_value();
 }
 

@@ -40,12 +40,12 @@ IORegParser::~IORegParser() = default;
 
 Task<void> IORegParser::readDevices(RegistryKey serviceClass, Executor& resumeOn)
 {
-    co_await runOn(m_executor, resumeOn, [this, serviceClass] { readPass(serviceClass); });
+    return runOn(m_executor, resumeOn, [this, serviceClass] { readPass(serviceClass); });
 }
 
 Task<std::vector<Device>> IORegParser::devices(Executor& resumeOn)
 {
-    co_return co_await runOn(m_executor, resumeOn, [this] { return m_devices; });
+    return runOn(m_executor, resumeOn, [this] { return m_devices; });
 }
 
 std::int64_t IORegParser::normalisedThreshold(SettingsStore& settings)

@@ -42,8 +42,9 @@ void Notifier::registerCategories()
 
 Task<std::int64_t> Notifier::authorizationStatus()
 {
-    co_return co_await awaitCompletion<std::int64_t>(
-        m_main, [this](Completion<std::int64_t> done) { m_center.getAuthorizationStatus(std::move(done)); });
+    std::function<void(Completion<std::int64_t>)> ask
+        = [this](Completion<std::int64_t> done) { m_center.getAuthorizationStatus(std::move(done)); };
+    co_return co_await awaitCompletion<std::int64_t>(m_main, std::move(ask));
 }
 
 NotificationRequest Notifier::lowBatteryRequest(const Device& device, std::string body)

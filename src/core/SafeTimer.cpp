@@ -33,7 +33,7 @@ std::chrono::seconds SafeTimer::effectiveInterval(std::int64_t intervalSeconds)
 
 Task<void> SafeTimer::start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn)
 {
-    co_await runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation)]() mutable {
+    return runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation)]() mutable {
         if (m_isRunning)
             return;
         m_isRunning = true;
@@ -44,12 +44,12 @@ Task<void> SafeTimer::start(std::int64_t intervalSeconds, std::function<void()> 
 
 Task<void> SafeTimer::stop(Executor& resumeOn)
 {
-    co_await runOn(m_executor, resumeOn, [this] { stopLoop(); });
+    return runOn(m_executor, resumeOn, [this] { stopLoop(); });
 }
 
 Task<bool> SafeTimer::isRunning(Executor& resumeOn)
 {
-    co_return co_await runOn(m_executor, resumeOn, [this] { return m_isRunning; });
+    return runOn(m_executor, resumeOn, [this] { return m_isRunning; });
 }
 
 void SafeTimer::stopLoop()
@@ -62,9 +62,12 @@ void SafeTimer::stopLoop()
 
 Task<void> SafeTimer::loop(std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop)
 {
-    // Runs on the timer's executor throughout: the sleep resumes there.
+    // Runs on the timer's executor throughout: the sleep resumes there. The
+    // awaited sleep is kept in a variable of its own: GCC 12 mishandles an
+    // awaiter that is a temporary inside a condition.
     while (!stop.stop_requested()) {
-        if (!co_await sleepFor(m_clock, m_executor, interval, stop))
+        const bool elapsed = co_await sleepFor(m_clock, m_executor, interval, stop);
+        if (!elapsed)
             co_return;
         operation();
     }

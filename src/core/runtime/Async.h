@@ -11,7 +11,16 @@
 #include <type_traits>
 #include <utility>
 
+// A rule for every coroutine of the project: never write a lambda expression
+// inside a `co_await` expression; give it a name first and pass it moved.
+// GCC 12 destroys such a closure twice (the sanitizer build catches it).
+
 namespace corvane {
+
+// Calls a coroutine lambda and keeps the lambda, with its captures, alive for
+// as long as the coroutine runs. A capturing lambda called as a temporary would
+// otherwise leave the coroutine with dangling captures.
+template <typename Body> auto startTask(Body body) -> std::invoke_result_t<Body&> { co_return co_await body(); }
 
 // Starts `body()` as an unstructured task: it begins as a job on `executor`
 // and nobody waits for it. `body` is a callable returning Task<void>; it is

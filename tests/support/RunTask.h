@@ -1,0 +1,21 @@
+#pragma once
+
+#include "core/runtime/Task.h"
+#include "support/ManualExecutor.h"
+
+#include <stdexcept>
+
+namespace corvane::test {
+
+// Runs the main executor until `task` ends (serialised objects may answer
+// from their own threads meanwhile) and returns its result.
+template <typename T> T finish(ManualExecutor& main, Task<T>& task)
+{
+    if (!main.runUntil([&] { return task.isDone(); }))
+        throw std::runtime_error("task did not finish");
+    return task.await_resume();
+}
+
+template <typename T> T finish(ManualExecutor& main, Task<T>&& task) { return finish(main, task); }
+
+} // namespace corvane::test
