@@ -33,12 +33,13 @@ std::chrono::seconds SafeTimer::effectiveInterval(std::int64_t intervalSeconds)
 
 Task<void> SafeTimer::start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn)
 {
-    return runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation)]() mutable {
+    return runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation), &resumeOn]() mutable {
         if (m_isRunning)
             return;
         m_isRunning = true;
         m_task.emplace();
-        Task<void> detached = loop(effectiveInterval(intervalSeconds), std::move(operation), m_task->get_token());
+        Task<void> detached
+            = loop(effectiveInterval(intervalSeconds), std::move(operation), m_task->get_token(), resumeOn);
     });
 }
 
@@ -60,7 +61,8 @@ void SafeTimer::stopLoop()
     m_isRunning = false;
 }
 
-Task<void> SafeTimer::loop(std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop)
+Task<void> SafeTimer::loop(
+    std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop, Executor& releaseOn)
 {
     // Runs on the timer's executor throughout: the sleep resumes there. The
     // awaited sleep is kept in a variable of its own: GCC 12 mishandles an
@@ -68,9 +70,10 @@ Task<void> SafeTimer::loop(std::chrono::seconds interval, std::function<void()> 
     while (!stop.stop_requested()) {
         const bool elapsed = co_await sleepFor(m_clock, m_executor, interval, stop);
         if (!elapsed)
-            co_return;
+            break;
         operation();
     }
+    releaseOn.post([released = std::move(operation)] {});
 }
 
 } // namespace corvane

@@ -26,7 +26,9 @@ public:
     ~SafeTimer();
 
     // Starts the loop unless one runs already, in which case the new interval
-    // and operation are ignored. The caller continues on `resumeOn`.
+    // and operation are ignored. The caller continues on `resumeOn`, and the
+    // operation is released there once its loop ends: it may hold the timer's
+    // owner, which must not be destroyed on the timer's own thread.
     Task<void> start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn);
 
     // Stops the loop, if any; a loop asleep ends at once without calling the operation.
@@ -40,7 +42,8 @@ public:
     static std::chrono::seconds effectiveInterval(std::int64_t intervalSeconds);
 
 private:
-    Task<void> loop(std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop);
+    Task<void> loop(
+        std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop, Executor& releaseOn);
     void stopLoop();
 
     Clock& m_clock;
