@@ -1,0 +1,75 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>Corvane</name>
+    <message>
+        <source>LOW_BATTERY_MSG</source>
+        <translation>Battery level is %1. Charge it soon.</translation>
+    </message>
+    <message>
+        <source>REMIND_ME</source>
+        <translation>Remind Me Tomorrow</translation>
+    </message>
+    <message>
+        <source>REMIND_NEVER</source>
+        <translation>Never Remind Me</translation>
+    </message>
+    <message>
+        <source>Notification access denied</source>
+        <translation>Notification access denied</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Connected Bluetooth Devices</source>
+        <translation>Connected Bluetooth Devices</translation>
+    </message>
+    <message>
+        <source>No Bluetooth devices connected</source>
+        <translation>No Bluetooth devices connected</translation>
+    </message>
+    <message>
+        <source>Notify when battery level lower than</source>
+        <translation>Notify when battery level lower than</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>About Corvane</source>
+        <translation>About Corvane</translation>
+    </message>
+    <message>
+        <source>Hide Menu Bar Item</source>
+        <translation>Hide Menu Bar Item</translation>
+    </message>
+    <message>
+        <source>Quit Corvane</source>
+        <translation>Quit Corvane</translation>
+    </message>
+    <message>
+        <source>Corvane</source>
+        <translation>Corvane</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before they run flat.</source>
+        <translation>Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before they run flat.</translation>
+    </message>
+    <message>
+        <source>Licence: MIT</source>
+        <translation>Licence: MIT</translation>
+    </message>
+</context>
+</TS>

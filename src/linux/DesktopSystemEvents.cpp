@@ -1,0 +1,123 @@
+#include "linux/DesktopSystemEvents.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QMetaObject>
+
+#include <mutex>
+#include <vector>
+
+namespace corvane {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.login1");
+const QString kPath = QStringLiteral("/org/freedesktop/login1");
+const QString kInterface = QStringLiteral("org.freedesktop.login1.Manager");
+constexpr int kTimeoutMilliseconds = 5000;
+
+} // namespace
+
+struct DesktopSystemEvents::Handlers {
+    std::mutex mutex;
+    std::uint64_t nextId = 1;
+    std::map<std::uint64_t, std::pair<Event, std::shared_ptr<std::function<void()>>>> byId;
+};
+
+DesktopSystemEvents::DesktopSystemEvents(QDBusConnection systemBus)
+    : m_bus(std::move(systemBus))
+    , m_handlers(std::make_shared<Handlers>())
+{
+    if (!m_bus.isConnected())
+        return;
+    m_bus.connect(kService, kPath, kInterface, QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+    takeInhibitor();
+}
+
+DesktopSystemEvents::~DesktopSystemEvents()
+{
+    if (m_bus.isConnected())
+        m_bus.disconnect(
+            kService, kPath, kInterface, QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+}
+
+Subscription DesktopSystemEvents::onWillSleep(std::function<void()> handler)
+{
+    return subscribe(Event::willSleep, std::move(handler));
+}
+
+Subscription DesktopSystemEvents::onDidWake(std::function<void()> handler)
+{
+    return subscribe(Event::didWake, std::move(handler));
+}
+
+Subscription DesktopSystemEvents::onDidBecomeActive(std::function<void()> handler)
+{
+    return subscribe(Event::didBecomeActive, std::move(handler));
+}
+
+void DesktopSystemEvents::activate() { fire(Event::didBecomeActive); }
+
+Subscription DesktopSystemEvents::subscribe(Event event, std::function<void()> handler)
+{
+    std::lock_guard lock(m_handlers->mutex);
+    const auto id = m_handlers->nextId++;
+    m_handlers->byId[id] = {event, std::make_shared<std::function<void()>>(std::move(handler))};
+    return Subscription([weak = std::weak_ptr<Handlers>(m_handlers), id] {
+        if (auto handlers = weak.lock()) {
+            std::lock_guard cancelLock(handlers->mutex);
+            handlers->byId.erase(id);
+        }
+    });
+}
+
+void DesktopSystemEvents::fire(Event event)
+{
+    std::vector<std::shared_ptr<std::function<void()>>> toCall;
+    {
+        std::lock_guard lock(m_handlers->mutex);
+        for (const auto& [id, entry] : m_handlers->byId) {
+            if (entry.first == event)
+                toCall.push_back(entry.second);
+        }
+    }
+    // Called without the lock, so a handler may subscribe or cancel.
+    for (const auto& handler : toCall)
+        (*handler)();
+}
+
+void DesktopSystemEvents::onPrepareForSleep(bool start)
+{
+    if (!start) {
+        fire(Event::didWake);
+        takeInhibitor();
+        return;
+    }
+    fire(Event::willSleep);
+    // The handlers queue their work on this event loop; let it start before
+    // logind may put the machine to sleep.
+    QMetaObject::invokeMethod(
+        this, [this] { m_inhibitor = QDBusUnixFileDescriptor(); }, Qt::QueuedConnection);
+}
+
+void DesktopSystemEvents::takeInhibitor()
+{
+    if (m_inhibitor.isValid() || m_inhibitorRequested)
+        return;
+    m_inhibitorRequested = true;
+    auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
+    call << QStringLiteral("sleep") << QStringLiteral("Corvane")
+         << QStringLiteral("Stop checking device batteries before sleep") << QStringLiteral("delay");
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kTimeoutMilliseconds), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        m_inhibitorRequested = false;
+        QDBusPendingReply<QDBusUnixFileDescriptor> reply = *finished;
+        // Refused (no logind, no permission): sleep is simply not delayed.
+        if (!reply.isError())
+            m_inhibitor = reply.value();
+    });
+}
+
+} // namespace corvane

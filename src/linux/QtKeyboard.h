@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/Keyboard.h"
+
+namespace corvane {
+
+// The Option key of the core is either Alt key, as the window system reports
+// the modifiers at this moment (not as of the last event).
+class QtKeyboard final : public Keyboard {
+public:
+    bool isOptionKeyHeld() const override;
+};
+
+} // namespace corvane
