@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/runtime/Subscription.h"
+
+#include <QWidget>
+
+#include <cstddef>
+#include <memory>
+
+class QLabel;
+class QTableWidget;
+
+namespace corvane {
+
+class CorvaneViewModel;
+class Executor;
+class MenuButtonView;
+class Stepper;
+class Texts;
+struct Platform;
+
+// The device window's content: the title, the device table (or the text that
+// no device is connected) with the threshold stepper, and the overflow menu.
+// Follows the view model's device list and the "threshold" key, whoever
+// writes them. Each time it is shown it starts one refresh. Fixed width;
+// the height grows with the devices up to the screen's available height,
+// beyond which the table scrolls. Main thread.
+class ContentView final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 280;
+    static constexpr int kBaseHeight = 150;
+    static constexpr int kRowHeight = 22;
+
+    // The window's height for `deviceCount` devices on a screen whose
+    // available height is `availableHeight`.
+    static int windowHeight(std::size_t deviceCount, int availableHeight);
+
+    ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    QLabel* titleLabel() const { return m_title; }
+    QTableWidget* table() const { return m_table; }
+    QLabel* emptyLabel() const { return m_empty; }
+    QWidget* thresholdRow() const { return m_thresholdRow; }
+    Stepper* stepper() const { return m_stepper; }
+    QLabel* thresholdText() const { return m_thresholdText; }
+    MenuButtonView* menuButtonView() const { return m_menuButtonView; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void rebuildDevices();
+    void showThreshold();
+
+    std::shared_ptr<CorvaneViewModel> m_viewModel;
+    Executor& m_main;
+    const Texts& m_texts;
+
+    QLabel* m_title;
+    QTableWidget* m_table;
+    QLabel* m_empty;
+    QWidget* m_thresholdRow;
+    Stepper* m_stepper;
+    QLabel* m_thresholdText;
+    MenuButtonView* m_menuButtonView;
+
+    Subscription m_devicesSubscription;
+    Subscription m_thresholdSubscription;
+};
+
+} // namespace corvane

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/runtime/Subscription.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QSizeF>
+
+#include <functional>
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace corvane {
+
+class ContentView;
+class CorvaneViewModel;
+struct Platform;
+
+// The program's scene: the one view model of the process, the tray item and
+// the device window it opens. The tray item is shown while "showMenuBar" is
+// true and follows every change of the key. Where the desktop offers no tray,
+// the device window is an ordinary window, opened at once, since the user
+// could not reach Corvane otherwise. Main thread.
+class CorvaneApp final : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr double kMenubarIconHeight = 22.0;
+
+    // The tray image's size: kMenubarIconHeight high, its width keeping the
+    // image's aspect ratio, unrounded.
+    static QSizeF menubarIconSize(QSizeF imageSize);
+
+    // Where a window of `windowSize` goes beside a tray item at `anchor`: below
+    // it on a top panel, above it otherwise, centred on it, kept within
+    // `available`. An empty `anchor` (the tray does not say where its item
+    // is) counts as the point `fallback`.
+    static QPoint popupPosition(QRect anchor, QPoint fallback, QSize windowSize, QRect available);
+
+    // `onActivated` runs each time the device window gains focus.
+    CorvaneApp(
+        const Platform& platform, bool trayAvailable, std::function<void()> onActivated, QObject* parent = nullptr);
+    ~CorvaneApp() override;
+
+    // What a second launch does: the activation, and without a tray the
+    // device window comes back.
+    void activate();
+    void showWindow();
+    void toggleWindow();
+
+    const std::shared_ptr<CorvaneViewModel>& viewModel() const { return m_viewModel; }
+    ContentView* window() const { return m_window.get(); }
+    // Null without a tray.
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void followShowMenuBar();
+
+    std::shared_ptr<CorvaneViewModel> m_viewModel;
+    std::unique_ptr<ContentView> m_window;
+    QSystemTrayIcon* m_tray = nullptr;
+    std::function<void()> m_onActivated;
+    QElapsedTimer m_sinceHidden;
+    Subscription m_showMenuBarSubscription;
+};
+
+} // namespace corvane

@@ -1,0 +1,58 @@
+#include "ui/MenuButtonView.h"
+
+#include "core/SettingsStore.h"
+#include "core/Texts.h"
+#include "ui/AboutDialog.h"
+#include "ui/SFSymbol.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QToolButton>
+
+namespace corvane {
+
+MenuButtonView::MenuButtonView(BooleanSetting& showMenuBar, const Texts& texts, QWidget* parent)
+    : QWidget(parent)
+    , m_texts(texts)
+    , m_button(new QToolButton(this))
+    , m_menu(new QMenu(this))
+{
+    m_menu->addAction(SFButton("About Corvane", SFSymbol::info, [this] { showAbout(); }).makeAction(texts, m_menu));
+    m_menu->addSeparator();
+    m_menu->addAction(SFButton("Hide Menu Bar Item", SFSymbol::hide, [&showMenuBar] {
+        showMenuBar.set(false);
+    }).makeAction(texts, m_menu));
+    m_menu->addAction(
+        SFButton("Quit Corvane", SFSymbol::quit, [] { QCoreApplication::quit(); }).makeAction(texts, m_menu));
+
+    m_button->setObjectName(QStringLiteral("menuButton"));
+    m_button->setIcon(icon(SFSymbol::action));
+    m_button->setIconSize(QSize(18, 18));
+    m_button->setAutoRaise(true);
+    m_button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_button->setPopupMode(QToolButton::InstantPopup);
+    m_button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0px; }"
+                                           "QToolButton::menu-indicator { image: none; width: 0px; }"));
+    m_button->setMenu(m_menu);
+    m_button->setAccessibleName(QString::fromStdString(texts.localized("More")));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addStretch(1);
+    layout->addWidget(m_button);
+}
+
+void MenuButtonView::showAbout()
+{
+    // Parentless, so it stays when the popup window that holds this menu closes.
+    if (m_about == nullptr) {
+        m_about = new AboutDialog(m_texts);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+} // namespace corvane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ui/AboutDialog.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QMenu;
+class QToolButton;
+
+namespace corvane {
+
+class BooleanSetting;
+class Texts;
+
+// The overflow menu row: a borderless "ellipsis.circle" button at the trailing
+// edge whose menu offers About, hiding the tray item and quitting. Hiding
+// writes false under "showMenuBar" and nothing else; the tray item follows
+// the key on its own.
+class MenuButtonView final : public QWidget {
+    Q_OBJECT
+
+public:
+    MenuButtonView(BooleanSetting& showMenuBar, const Texts& texts, QWidget* parent = nullptr);
+
+    QToolButton* button() const { return m_button; }
+    QMenu* menu() const { return m_menu; }
+    // The About dialog last opened, while it is shown.
+    AboutDialog* aboutDialog() const { return m_about; }
+
+private:
+    void showAbout();
+
+    const Texts& m_texts;
+    QToolButton* m_button;
+    QMenu* m_menu;
+    QPointer<AboutDialog> m_about;
+};
+
+} // namespace corvane

@@ -1,0 +1,72 @@
+#include "ui/SFSymbol.h"
+
+#include "core/Texts.h"
+
+#include "ui/Resources.h"
+
+#include <QAction>
+#include <QSizePolicy>
+#include <QToolButton>
+
+#include <utility>
+
+namespace corvane {
+
+namespace {
+
+constexpr std::array<std::string_view, kAllSymbols.size()> kRawValues {"none", "square.and.pencil", "ev.charger",
+    "plus", "eye.slash", "circle.fill", "x.square", "info.circle", "ellipsis.circle", "checkmark", "nosign"};
+
+constexpr std::array kIconSizes {16, 22, 32, 48, 64};
+
+} // namespace
+
+std::string_view rawValue(SFSymbol symbol) { return kRawValues.at(static_cast<std::size_t>(symbol)); }
+
+std::optional<SFSymbol> fromRawValue(std::string_view raw)
+{
+    for (SFSymbol symbol : kAllSymbols) {
+        if (rawValue(symbol) == raw)
+            return symbol;
+    }
+    return std::nullopt;
+}
+
+QIcon icon(SFSymbol symbol, const QColor& color)
+{
+    const std::string_view name = rawValue(symbol);
+    const QString path
+        = QStringLiteral(":/symbols/") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    QIcon result;
+    for (int size : kIconSizes)
+        result.addPixmap(renderSvgResource(path, QSize(size, size), 1.0, &color));
+    return result;
+}
+
+SFButton::SFButton(std::string title, SFSymbol symbol, std::function<void()> action)
+    : m_title(std::move(title))
+    , m_symbol(symbol)
+    , m_action(std::move(action))
+{
+}
+
+QAction* SFButton::makeAction(const Texts& texts, QObject* parent) const
+{
+    auto* action = new QAction(icon(m_symbol), QString::fromStdString(texts.localized(m_title)), parent);
+    action->setIconVisibleInMenu(true);
+    QObject::connect(action, &QAction::triggered, action, [run = m_action] { run(); });
+    return action;
+}
+
+QToolButton* SFButton::makeButton(const Texts& texts, QWidget* parent) const
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(icon(m_symbol));
+    button->setText(QString::fromStdString(texts.localized(m_title)));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    QObject::connect(button, &QToolButton::clicked, button, [run = m_action] { run(); });
+    return button;
+}
+
+} // namespace corvane

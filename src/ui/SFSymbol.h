@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QAction;
+class QObject;
+class QToolButton;
+class QWidget;
+
+namespace corvane {
+
+class Texts;
+
+// Every icon the views draw, named by its symbol name (the raw value). The
+// names are the identifiers the rest of the program uses; each has an SVG of
+// our own in the resources under the same name, so no icon theme is needed.
+enum class SFSymbol : std::uint8_t {
+    none,
+    edit,
+    charge,
+    plus,
+    hide,
+    circle,
+    quit,
+    info,
+    action,
+    connected,
+    notConnected,
+};
+
+inline constexpr std::array<SFSymbol, 11> kAllSymbols {SFSymbol::none, SFSymbol::edit, SFSymbol::charge, SFSymbol::plus,
+    SFSymbol::hide, SFSymbol::circle, SFSymbol::quit, SFSymbol::info, SFSymbol::action, SFSymbol::connected,
+    SFSymbol::notConnected};
+
+std::string_view rawValue(SFSymbol symbol);
+
+// The symbol whose raw value equals `raw` byte for byte; none for anything
+// else, the empty string included.
+std::optional<SFSymbol> fromRawValue(std::string_view raw);
+
+// The default colour of every symbol, a dark grey that reads on light and
+// mid-grey backgrounds alike.
+inline const QColor kSymbolColor {0x3c, 0x3c, 0x3c};
+
+// The symbol's icon drawn in `color` (its strokes and fills recoloured), at the
+// usual small sizes. Main thread (it renders pixmaps).
+QIcon icon(SFSymbol symbol, const QColor& color = kSymbolColor);
+
+// An icon followed by a localised title that runs `action` once per
+// activation and never on its own. Copies share nothing but the action.
+class SFButton {
+public:
+    SFButton(std::string title, SFSymbol symbol, std::function<void()> action);
+
+    const std::string& title() const { return m_title; }
+    SFSymbol symbol() const { return m_symbol; }
+
+    // A menu entry: the icon, then the localised title. Owned by `parent`.
+    QAction* makeAction(const Texts& texts, QObject* parent) const;
+    // A push button that fills the width it is given, its label centred.
+    QToolButton* makeButton(const Texts& texts, QWidget* parent) const;
+
+private:
+    std::string m_title;
+    SFSymbol m_symbol;
+    std::function<void()> m_action;
+};
+
+} // namespace corvane
+
+// Hashes a symbol as its raw value string hashes.
+template <> struct std::hash<corvane::SFSymbol> {
+    std::size_t operator()(corvane::SFSymbol symbol) const noexcept
+    {
+        return std::hash<std::string_view> {}(corvane::rawValue(symbol));
+    }
+};

@@ -1,0 +1,70 @@
+// The program: one Corvane per desktop session, wired from the desktop's
+// adapters into the one view model, with the tray scene on top.
+
+#include "core/CorvaneViewModel.h"
+#include "core/runtime/ThreadClock.h"
+#include "linux/DesktopSystemEvents.h"
+#include "linux/FileSettingsStore.h"
+#include "linux/FreedesktopNotificationCenter.h"
+#include "linux/IcuCalendar.h"
+#include "linux/QtKeyboard.h"
+#include "linux/QtMainExecutor.h"
+#include "linux/QtTexts.h"
+#include "linux/SingleInstance.h"
+#include "linux/ThreadPoolExecutor.h"
+#include "linux/UPowerRegistry.h"
+#include "ui/CorvaneApp.h"
+#include "ui/Resources.h"
+#include "ui/WidgetApplication.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QIcon>
+#include <QSystemTrayIcon>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("corvane"));
+    QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
+    // Closing the device window leaves Corvane running in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QDBusConnection sessionBus = QDBusConnection::sessionBus();
+    QDBusConnection systemBus = QDBusConnection::systemBus();
+
+    // A second launch hands over to the running Corvane (which brings its tray
+    // item back when Alt is held) and ends.
+    corvane::CorvaneApp* scene = nullptr;
+    corvane::SingleInstance instance(sessionBus, [&scene] {
+        if (scene != nullptr)
+            scene->activate();
+    });
+    if (!instance.claim()) {
+        corvane::SingleInstance::activateRunning(sessionBus);
+        return 0;
+    }
+
+    corvane::QtMainExecutor mainExecutor;
+    corvane::ThreadPoolExecutor background;
+    corvane::ThreadClock clock;
+    corvane::UPowerRegistry registry(systemBus);
+    corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath());
+    corvane::FreedesktopNotificationCenter notifications(sessionBus);
+    corvane::DesktopSystemEvents events(systemBus);
+    corvane::QtKeyboard keyboard;
+    corvane::WidgetApplication alerts;
+    corvane::IcuCalendar calendar;
+    corvane::QtTexts texts;
+
+    const corvane::Platform platform {
+        mainExecutor, background, clock, registry, settings, notifications, events, keyboard, alerts, calendar, texts};
+    corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable(), [&events] { events.activate(); });
+    scene = &app;
+
+    const int status = QApplication::exec();
+    scene = nullptr;
+    return status;
+}
