@@ -1,0 +1,58 @@
+#include "linux/SingleInstance.h"
+
+#include "linux/PrivateBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <future>
+
+namespace corvane {
+namespace {
+
+// A second launch calls from its own process; here, from another thread
+// with a connection of its own, while the main loop serves the first.
+bool activateFromAnotherThread(QDBusConnection connection)
+{
+    auto answer = std::async(std::launch::async, [connection] { return SingleInstance::activateRunning(connection); });
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20000));
+    return answer.get();
+}
+
+TEST(SingleInstance, ASecondLaunchActivatesTheFirstOnItsMainThread)
+{
+    test::PrivateBus bus;
+    std::atomic<int> activations {0};
+    auto first = std::make_unique<SingleInstance>(bus.connect(), [&] {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        ++activations;
+    });
+    ASSERT_TRUE(first->claim());
+
+    SingleInstance second(bus.connect(), [] { ADD_FAILURE() << "the second instance was activated"; });
+    EXPECT_FALSE(second.claim());
+    EXPECT_TRUE(activateFromAnotherThread(bus.connect()));
+    EXPECT_EQ(activations, 1);
+
+    // Once the first has gone, nobody answers, and a new launch may claim the name.
+    first.reset();
+    EXPECT_FALSE(activateFromAnotherThread(bus.connect()));
+    SingleInstance third(bus.connect(), [] {});
+    EXPECT_TRUE(third.claim());
+}
+
+TEST(SingleInstance, WithoutASessionBusEveryLaunchRunsAndSaysSo)
+{
+    SingleInstance instance(QDBusConnection(QStringLiteral("no-such-connection")), [] {});
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(instance.claim());
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("no D-Bus session bus"), std::string::npos);
+    EXPECT_FALSE(SingleInstance::activateRunning(QDBusConnection(QStringLiteral("no-such-connection"))));
+}
+
+} // namespace
+} // namespace corvane
