@@ -173,7 +173,13 @@ INSTANTIATE_TEST_SUITE_P(Settings, EffectiveIntervalTest,
     ::testing::Values(IntervalCase {0, 3600s}, IntervalCase {-1, 3600s},
         IntervalCase {std::numeric_limits<std::int64_t>::min(), 3600s},
         IntervalCase {std::numeric_limits<std::int64_t>::max(), 3600s}, IntervalCase {9'223'372'037, 3600s},
-        IntervalCase {9'223'372'036, 9'223'372'036s}, IntervalCase {1, 1s}, IntervalCase {3600, 3600s}));
+        IntervalCase {9'223'372'036, 9'223'372'036s}, IntervalCase {1, 1s}, IntervalCase {3600, 3600s}),
+    [](const auto& testCase) {
+        // -(x + 1) keeps the smallest integer from overflowing.
+        auto setting = testCase.param.setting;
+        return setting < 0 ? "minus" + std::to_string(static_cast<std::uint64_t>(-(setting + 1)) + 1U)
+                           : std::to_string(setting);
+    });
 
 } // namespace
 } // namespace corvane
