@@ -27,7 +27,7 @@ const QColor kChargingColor {0x1f, 0x9d, 0x3c};
 // Column widths: the name column takes what the status column leaves, within
 // its bounds.
 constexpr int kNameMinimum = 80, kNameMaximum = 220;
-constexpr int kStatusIdeal = 50;
+constexpr int kStatusWidth = 70; // room for the charger symbol and "100%"
 constexpr int kTableInset = 8;
 
 // A device chooses its own name: bound its length and drop control characters
@@ -99,9 +99,9 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     m_table->verticalHeader()->setMinimumSectionSize(kRowHeight);
     m_table->verticalHeader()->setDefaultSectionSize(kRowHeight);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    const int nameWidth = std::clamp(kWidth - 2 * kTableInset - kStatusIdeal, kNameMinimum, kNameMaximum);
+    const int nameWidth = std::clamp(kWidth - 2 * kTableInset - kStatusWidth, kNameMinimum, kNameMaximum);
     m_table->setColumnWidth(0, nameWidth);
-    m_table->setColumnWidth(1, kStatusIdeal);
+    m_table->setColumnWidth(1, kStatusWidth);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setFocusPolicy(Qt::NoFocus);

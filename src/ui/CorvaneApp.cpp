@@ -4,9 +4,9 @@
 #include "ui/ContentView.h"
 #include "ui/Resources.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -99,9 +99,9 @@ void CorvaneApp::activate()
 void CorvaneApp::showWindow()
 {
     if (m_tray != nullptr) {
-        const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        const QScreen* screen = QApplication::screenAt(QCursor::pos());
         if (screen == nullptr)
-            screen = QGuiApplication::primaryScreen();
+            screen = QApplication::primaryScreen();
         m_window->move(
             popupPosition(m_tray->geometry(), QCursor::pos(), m_window->size(), screen->availableGeometry()));
     }
@@ -126,13 +126,21 @@ bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_window.get()) {
         if (event->type() == QEvent::WindowActivate && m_onActivated) {
             m_onActivated();
-        } else if (event->type() == QEvent::WindowDeactivate && m_tray != nullptr && m_window->isVisible()) {
-            // Like a popup: it goes when the focus goes elsewhere.
-            m_window->hide();
-            m_sinceHidden.start();
+        } else if (event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
+            // Like a popup: it goes when the focus goes elsewhere, but not to
+            // its own overflow menu; look once the focus has settled.
+            QMetaObject::invokeMethod(this, &CorvaneApp::hideUnlessFocused, Qt::QueuedConnection);
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void CorvaneApp::hideUnlessFocused()
+{
+    if (!m_window->isVisible() || m_window->isActiveWindow() || QApplication::activePopupWidget() != nullptr)
+        return;
+    m_window->hide();
+    m_sinceHidden.start();
 }
 
 void CorvaneApp::followShowMenuBar()

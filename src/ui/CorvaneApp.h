@@ -62,6 +62,7 @@ protected:
 
 private:
     void followShowMenuBar();
+    void hideUnlessFocused();
 
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;

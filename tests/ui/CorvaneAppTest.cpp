@@ -146,9 +146,10 @@ TEST_F(CorvaneAppTest, FocusComingToTheWindowIsAnActivation)
     QCoreApplication::sendEvent(app->window(), &activate);
     EXPECT_EQ(activations, 1);
 
-    // Losing the focus closes the popup.
+    // Losing the focus closes the popup, once the focus has settled elsewhere.
     QEvent deactivate(QEvent::WindowDeactivate);
     QCoreApplication::sendEvent(app->window(), &deactivate);
+    settle();
     EXPECT_FALSE(app->window()->isVisible());
 }
 

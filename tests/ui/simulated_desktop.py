@@ -1,0 +1,351 @@
+"""A desktop made of private parts, for running the real Corvane where no real
+desktop is: its own system and session buses (dbus-daemons with a config of
+their own), python-dbusmock's UPower, logind and notification server on them,
+an optional status-notifier watcher (so that Qt offers a tray item over D-Bus),
+Xvfb when asked, and a temporary settings folder.
+
+Shared by the end-to-end test and by scripts/run.sh's simulated mode. Every
+process is started here and stopped here by its process id; nothing touches
+the machine's own buses or services.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import dbus
+
+PYTHON = "/usr/bin/python3"
+MOCK_INTERFACE = "org.freedesktop.DBus.Mock"
+UPOWER = "org.freedesktop.UPower"
+UPOWER_PATH = "/org/freedesktop/UPower"
+NOTIFICATIONS = "org.freedesktop.Notifications"
+NOTIFICATIONS_PATH = "/org/freedesktop/Notifications"
+LOGIND = "org.freedesktop.login1"
+LOGIND_PATH = "/org/freedesktop/login1"
+WATCHER = "org.kde.StatusNotifierWatcher"
+WATCHER_PATH = "/StatusNotifierWatcher"
+
+# UPower's device types and states as the adapters read them.
+MOUSE, KEYBOARD, TOUCHPAD = 5, 6, 14
+CHARGING, DISCHARGING = 1, 2
+LEVEL_NONE, LEVEL_NORMAL = 1, 6
+
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path={socket}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+
+def wait_for(condition, timeout=30.0, what="a condition", interval=0.05):
+    """Polls `condition` until it returns something true; raises after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+def device(kind, model, address, percentage, state=DISCHARGING, level=LEVEL_NONE):
+    """A peripheral input device as UPower publishes it over BlueZ."""
+    return {
+        "Type": dbus.UInt32(kind),
+        "Model": dbus.String(model),
+        "Serial": dbus.String(address),
+        "NativePath": dbus.String("/org/bluez/hci0/dev_" + address.replace(":", "_")),
+        "Percentage": dbus.Double(percentage),
+        "State": dbus.UInt32(state),
+        "BatteryLevel": dbus.UInt32(level),
+        "PowerSupply": dbus.Boolean(False),
+        "IsPresent": dbus.Boolean(True),
+    }
+
+
+# What the demo and the test start with: a keyboard that is low at the default
+# threshold of 20, a charging mouse and a trackpad that reports a coarse level.
+DEMO_DEVICES = [
+    ("keyboard", device(KEYBOARD, "Keyboard K380", "F4:73:35:10:20:30", 12.0)),
+    ("mouse", device(MOUSE, "MX Anywhere 3", "D2:8E:51:40:50:60", 80.0, state=CHARGING)),
+    ("trackpad", device(TOUCHPAD, "Trackpad T650", "C8:12:9A:70:80:90", 55.0, level=LEVEL_NORMAL)),
+]
+
+
+class SimulatedDesktop:
+    def __init__(self, with_display=True, with_tray=False, log=None):
+        self.folder = tempfile.mkdtemp(prefix="corvane-desktop-")
+        self.config_home = os.path.join(self.folder, "config")
+        os.makedirs(self.config_home, mode=0o700)
+        self.log = log or (lambda message: None)
+        self._processes = []
+        self.display = os.environ.get("DISPLAY")
+        try:
+            self.system_address = self._start_bus("system")
+            self.session_address = self._start_bus("session")
+            self.system_bus = dbus.bus.BusConnection(self.system_address)
+            self.session_bus = dbus.bus.BusConnection(self.session_address)
+            self._start_mock("upower", UPOWER, self.system_bus, ["--template", "upower"])
+            self._start_mock("logind", LOGIND, self.system_bus, ["--template", "logind"])
+            self._start_mock(
+                "notifications",
+                NOTIFICATIONS,
+                self.session_bus,
+                ["--template", "notification_daemon", "-p", '{"capabilities": "body actions persistence"}'],
+            )
+            if with_tray:
+                self._start_watcher()
+            if with_display:
+                self.display = self._start_xvfb()
+        except BaseException:
+            self.stop()
+            raise
+
+    # --- processes -------------------------------------------------------
+
+    def _spawn(self, argv, env=None, **kwargs):
+        process = subprocess.Popen(argv, env=env, start_new_session=True, **kwargs)
+        self._processes.append(process)
+        return process
+
+    def _start_bus(self, name):
+        socket = os.path.join(self.folder, name + ".socket")
+        config = os.path.join(self.folder, name + ".conf")
+        with open(config, "w") as stream:
+            stream.write(BUS_CONFIG.format(socket=socket))
+        daemon = self._spawn(
+            ["/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile", "--print-address=1"],
+            stdout=subprocess.PIPE,
+            text=True,
+        )
+        address = daemon.stdout.readline().strip()
+        if not address:
+            raise RuntimeError(f"the private {name} bus did not start")
+        return address
+
+    def _mock_env(self):
+        env = dict(os.environ)
+        env["DBUS_SYSTEM_BUS_ADDRESS"] = self.system_address
+        env["DBUS_SESSION_BUS_ADDRESS"] = self.session_address
+        return env
+
+    def _start_mock(self, label, name, bus, arguments):
+        system = bus is self.system_bus
+        argv = [PYTHON, "-m", "dbusmock"] + (["--system"] if system and "--template" not in arguments else [])
+        argv += arguments
+        logfile = open(os.path.join(self.folder, label + ".log"), "w")
+        self._spawn(argv, env=self._mock_env(), stdout=logfile, stderr=subprocess.STDOUT)
+        wait_for(lambda: bus.name_has_owner(name), what=f"the {label} mock")
+
+    def _start_watcher(self):
+        """A status-notifier watcher with a host, so that Qt offers its tray item over D-Bus."""
+        self._start_mock("watcher", WATCHER, self.session_bus, [WATCHER, WATCHER_PATH, WATCHER])
+        watcher = self.mock(self.session_bus, WATCHER, WATCHER_PATH)
+        watcher.AddProperties(
+            WATCHER,
+            {
+                "IsStatusNotifierHostRegistered": dbus.Boolean(True),
+                "ProtocolVersion": dbus.Int32(0),
+                "RegisteredStatusNotifierItems": dbus.Array([], signature="s"),
+            },
+        )
+        watcher.AddMethods(
+            WATCHER,
+            [("RegisterStatusNotifierItem", "s", "", ""), ("RegisterStatusNotifierHost", "s", "", "")],
+        )
+
+    def _start_xvfb(self):
+        read, write = os.pipe()
+        self._spawn(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            pass_fds=(write,),
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+        )
+        os.close(write)
+        with os.fdopen(read) as stream:
+            number = stream.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        return ":" + number
+
+    def stop(self):
+        """Stops every process this desktop started, newest first, by its id."""
+        for process in reversed(self._processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        self._processes.clear()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.stop()
+
+    # --- peers -----------------------------------------------------------
+
+    @staticmethod
+    def mock(bus, name, path):
+        return dbus.Interface(bus.get_object(name, path), MOCK_INTERFACE)
+
+    def upower(self):
+        return self.mock(self.system_bus, UPOWER, UPOWER_PATH)
+
+    def notifications(self):
+        return self.mock(self.session_bus, NOTIFICATIONS, NOTIFICATIONS_PATH)
+
+    def logind(self):
+        return self.mock(self.system_bus, LOGIND, LOGIND_PATH)
+
+    def add_device(self, name, properties):
+        path = UPOWER_PATH + "/devices/" + name
+        self.upower().AddObject(path, UPOWER + ".Device", properties, dbus.Array([], signature="(ssss)"))
+        self.upower().EmitSignal(UPOWER, "DeviceAdded", "o", [dbus.ObjectPath(path)])
+
+    def add_demo_devices(self):
+        for name, properties in DEMO_DEVICES:
+            self.add_device(name, properties)
+
+    def device_reads(self):
+        """How many times the devices were enumerated: once or more per refresh."""
+        return sum(1 for _, method, _ in self.upower().GetCalls() if method == "EnumerateDevices")
+
+    def posted_notifications(self):
+        """Every Notify call so far: (id, app name, summary, body, actions, hints), in order."""
+        posted = []
+        for number, (_, method, args) in enumerate(self.notifications().GetCalls(), start=1):
+            if method == "Notify":
+                posted.append(
+                    {
+                        "app": str(args[0]),
+                        "summary": str(args[3]),
+                        "body": str(args[4]),
+                        "actions": [str(a) for a in args[5]],
+                        "hints": {str(k): v for k, v in dict(args[6]).items()},
+                    }
+                )
+        return posted
+
+    def notification_ids(self):
+        """The ids the notification mock handed out, in order (it counts from 1)."""
+        return list(range(1, len(self.posted_notifications()) + 1))
+
+    def answer(self, notification_id, action):
+        self.notifications().EmitSignal(
+            NOTIFICATIONS, "ActionInvoked", "us", [dbus.UInt32(notification_id), dbus.String(action)]
+        )
+
+    def close_notification(self, notification_id, reason=2):
+        self.notifications().EmitSignal(
+            NOTIFICATIONS, "NotificationClosed", "uu", [dbus.UInt32(notification_id), dbus.UInt32(reason)]
+        )
+
+    def sleep_and_wake(self):
+        self.logind().EmitSignal(LOGIND + ".Manager", "PrepareForSleep", "b", [dbus.Boolean(True)])
+        time.sleep(0.2)
+        self.logind().EmitSignal(LOGIND + ".Manager", "PrepareForSleep", "b", [dbus.Boolean(False)])
+
+    def tray_registrations(self):
+        """The bus names that registered a tray item with the watcher, once per registration."""
+        calls = self.mock(self.session_bus, WATCHER, WATCHER_PATH).GetCalls()
+        return [str(args[0]) for _, method, args in calls if method == "RegisterStatusNotifierItem"]
+
+    def tray_item(self):
+        """The tray item offered now (a proxy of its object), or None."""
+        for owner in reversed(self.tray_registrations()):
+            item = self.session_bus.get_object(owner, "/StatusNotifierItem", introspect=False)
+            try:
+                item.Get("org.kde.StatusNotifierItem", "Id", dbus_interface="org.freedesktop.DBus.Properties")
+                return item
+            except dbus.exceptions.DBusException:
+                continue
+        return None
+
+    def click_tray_item(self):
+        """What a click on the item does: the host calls Activate at the pointer."""
+        self.tray_item().Activate(dbus.Int32(640), dbus.Int32(0), dbus_interface="org.kde.StatusNotifierItem")
+
+    # --- Corvane ----------------------------------------------------------
+
+    def environment(self, extra=None):
+        env = dict(os.environ)
+        env.update(
+            {
+                "DBUS_SYSTEM_BUS_ADDRESS": self.system_address,
+                "DBUS_SESSION_BUS_ADDRESS": self.session_address,
+                "XDG_CONFIG_HOME": self.config_home,
+                "XDG_RUNTIME_DIR": self.folder,
+                "QT_QPA_PLATFORM": "xcb",
+                "TZ": env.get("TZ") or "UTC",
+                "LANG": env.get("LANG") or "C.UTF-8",
+            }
+        )
+        env.pop("WAYLAND_DISPLAY", None)
+        if self.display:
+            env["DISPLAY"] = self.display
+        if extra:
+            env.update(extra)
+        return env
+
+    def launch(self, program, stdout=None, stderr=None):
+        return self._spawn([program], env=self.environment(), stdout=stdout, stderr=stderr)
+
+    def settings_path(self):
+        return os.path.join(self.config_home, "corvane", "settings.toml")
+
+    def settings_text(self):
+        try:
+            with open(self.settings_path()) as stream:
+                return stream.read()
+        except FileNotFoundError:
+            return ""
+
+    def window_id(self, name="Corvane"):
+        result = subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"],
+            env=self.environment(),
+            capture_output=True,
+            text=True,
+        )
+        ids = result.stdout.split()
+        return ids[-1] if ids else None
+
+    def screenshot(self, path, window=None):
+        """Saves the screen (or one window) as a PNG."""
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        target = window if window else "root"
+        subprocess.run(["import", "-window", target, path], env=self.environment(), check=True)
+
+    def key(self, action, key):
+        subprocess.run(["xdotool", action, key], env=self.environment(), check=True)
+
+
+def terminate(process, timeout=10):
+    """Asks a process to end, by its id, and waits; kills it when it does not."""
+    if process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    return process.returncode
