@@ -185,6 +185,16 @@ class Scenario:
         sd.wait_for(lambda: self.window_height(window) == 800, what="the window to reach the screen's height")
         self.shoot("window-many-devices", window)
 
+        self.step("every device gone: the window says so at its smallest height")
+        self.reopen(window)
+        for name, _ in sd.DEMO_DEVICES:
+            desktop.remove_device(name)
+        for number in range(40):
+            desktop.remove_device(f"extra{number}")
+        window = self.open_window()
+        sd.wait_for(lambda: self.window_height(window) == 150, what="the window to shrink to 150")
+        self.shoot("window-no-devices", window)
+
         self.step("the overflow menu, then quit from it")
         self.choose_from_menu(window, ["Up", "Return"], shot="menu-open")
         check(self.corvane.wait(timeout=30) == 0, "Quit ends the process with status 0")

@@ -12,6 +12,7 @@ the machine's own buses or services.
 import os
 import shutil
 import signal
+import sys
 import subprocess
 import tempfile
 import time
@@ -129,6 +130,7 @@ class SimulatedDesktop:
         daemon = self._spawn(
             ["/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile", "--print-address=1"],
             stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL,
             text=True,
         )
         address = daemon.stdout.readline().strip()
@@ -220,6 +222,11 @@ class SimulatedDesktop:
         path = UPOWER_PATH + "/devices/" + name
         self.upower().AddObject(path, UPOWER + ".Device", properties, dbus.Array([], signature="(ssss)"))
         self.upower().EmitSignal(UPOWER, "DeviceAdded", "o", [dbus.ObjectPath(path)])
+
+    def remove_device(self, name):
+        path = UPOWER_PATH + "/devices/" + name
+        self.upower().RemoveObject(path)
+        self.upower().EmitSignal(UPOWER, "DeviceRemoved", "o", [dbus.ObjectPath(path)])
 
     def add_demo_devices(self):
         for name, properties in DEMO_DEVICES:
@@ -349,3 +356,67 @@ def terminate(process, timeout=10):
             process.kill()
             process.wait()
     return process.returncode
+
+
+def demo(argv=None):
+    """Runs Corvane on a simulated desktop, prints the notifications it posts,
+    saves a screenshot of its window and runs until Ctrl-C (or, with --once,
+    ends after the screenshot)."""
+    import argparse
+
+    parser = argparse.ArgumentParser(description=demo.__doc__)
+    parser.add_argument("program", help="the built corvane")
+    parser.add_argument("--screenshot", required=True, help="where the PNG of the window goes")
+    parser.add_argument("--once", action="store_true", help="end after the screenshot")
+    arguments = parser.parse_args(argv)
+
+    def stop_on_term(*_):
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGTERM, stop_on_term)
+    print("Simulated desktop: private buses, mock UPower with three devices (a keyboard at 12 %,")
+    print("a mouse at 80 % charging, a trackpad with a coarse level), a mock notification server,")
+    print("logind" + ("" if os.environ.get("DISPLAY") else " and Xvfb") + ".", flush=True)
+    desktop = SimulatedDesktop(with_display=not os.environ.get("DISPLAY"), with_tray=False)
+    corvane = None
+    try:
+        desktop.add_demo_devices()
+        corvane = desktop.launch(arguments.program)
+        shown = 0
+        screenshot_taken = False
+        started = time.monotonic()
+        while corvane.poll() is None:
+            posted = desktop.posted_notifications()
+            for note in posted[shown:]:
+                labels = [label for key, label in zip(note["actions"][0::2], note["actions"][1::2]) if label]
+                print(f"Notification from {note['app']}: \"{note['summary']}\": {note['body']}  [{' | '.join(labels)}]",
+                      flush=True)
+            shown = len(posted)
+            if not screenshot_taken and shown > 0:
+                window = desktop.window_id()
+                if window is not None:
+                    time.sleep(1.0)  # the first refresh and painting
+                    desktop.screenshot(arguments.screenshot, window)
+                    screenshot_taken = True
+                    print(f"Screenshot of the device window: {arguments.screenshot}", flush=True)
+                    if arguments.once:
+                        break
+                    print("Corvane runs; press Ctrl-C to end it and the simulated desktop.", flush=True)
+            if not screenshot_taken and time.monotonic() - started > 60:
+                print("The device window did not appear within a minute.", file=sys.stderr, flush=True)
+                return 1
+            time.sleep(0.3)
+        if corvane.poll() is not None and not arguments.once:
+            print(f"Corvane ended with status {corvane.returncode}.", flush=True)
+            return corvane.returncode
+        return 0
+    except KeyboardInterrupt:
+        return 0
+    finally:
+        if corvane is not None:
+            terminate(corvane)
+        desktop.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(demo())
