@@ -135,6 +135,20 @@ void ChildProcess::stop()
     m_pid = -1;
 }
 
+int ChildProcess::wait(std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (m_pid > 0 && std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return -1;
+}
+
 void ChildProcess::pause()
 {
     if (m_pid > 0)

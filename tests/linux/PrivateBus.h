@@ -26,6 +26,8 @@ public:
     // Reads a line that the child writes to the pipe on its fd 3, if asked for.
     std::string readLine(std::chrono::milliseconds limit);
     void stop();
+    // Waits for the child to end by itself; its exit status, or -1 on time-out.
+    int wait(std::chrono::milliseconds limit);
     // SIGSTOP / SIGCONT, to make a peer hang.
     void pause();
     void resume();
