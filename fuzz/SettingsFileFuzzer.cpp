@@ -7,6 +7,7 @@
 
 #include <toml++/toml.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove_all(folder);
     fs::create_directories(folder);
     std::ofstream(file, std::ios::binary) << content;
+    // An old file: no editor can still be writing it, so it is read as it stands.
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
 
     const auto table = parsed(content);
     const std::string serialKey = serialKeyFrom(content);
