@@ -32,6 +32,7 @@ namespace {
 
 // Larger files are not settings that Corvane wrote or a person typed.
 constexpr std::uintmax_t kMaximumFileSize = 1024 * 1024;
+constexpr std::chrono::milliseconds kSettleTime {1000};
 
 // What a file looked like when it was read; a different identity means that
 // someone replaced or edited it since.
@@ -163,15 +164,20 @@ struct FileSettingsStore::State {
         if (identity == loaded)
             return {};
         toml::table fresh;
+        if (identity.exists) {
+            auto read = readFile(identity);
+            // Caught in the middle of an edit: keep what we have and look again later.
+            if (!read)
+                return {};
+            fresh = std::move(*read);
+        }
         loaded = identity;
-        if (identity.exists)
-            fresh = readFile();
         auto changed = changedKeys(table, fresh);
         table = std::move(fresh);
         return changed;
     }
 
-    toml::table readFile()
+    std::optional<toml::table> readFile(const FileIdentity& identity)
     {
         std::string content;
         std::error_code error;
@@ -197,8 +203,14 @@ struct FileSettingsStore::State {
         } else {
             problem = "larger than " + std::to_string(kMaximumFileSize) + " bytes";
         }
+        // An editor that writes in place may be caught half-way: a file that
+        // changed a moment ago gets time to be finished before it counts as broken.
+        const auto age
+            = std::chrono::system_clock::now().time_since_epoch() - std::chrono::nanoseconds(identity.modified);
+        if (age < kSettleTime)
+            return std::nullopt;
         keepAside(problem);
-        return {};
+        return toml::table {};
     }
 
     // The file that does not parse is never deleted: it moves aside, and the
@@ -219,7 +231,6 @@ struct FileSettingsStore::State {
                       << "); starting from defaults\n";
             return;
         }
-        loaded = identityOf(file);
         std::cerr << "corvane: the settings file " << file << " does not parse (" << problem << "); kept it as "
                   << aside << " and starting from defaults\n";
     }

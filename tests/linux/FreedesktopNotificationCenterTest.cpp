@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDBusArgument>
 #include <QTest>
 
@@ -212,6 +214,8 @@ struct MarkupCase {
     const char* expectedBody;
 };
 
+void PrintTo(const MarkupCase& value, std::ostream* out) { *out << value.name; }
+
 class FreedesktopNotificationMarkup : public FreedesktopNotificationCenterTest,
                                       public ::testing::WithParamInterface<MarkupCase> {
 protected:
@@ -289,6 +293,8 @@ struct PresentCase {
     bool posted;
     const char* soundHint;
 };
+
+void PrintTo(const PresentCase& value, std::ostream* out) { *out << value.name; }
 
 class FreedesktopNotificationPresentation : public FreedesktopNotificationCenterTest,
                                             public ::testing::WithParamInterface<PresentCase> { };

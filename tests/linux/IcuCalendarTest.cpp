@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cctype>
 #include <chrono>
 #include <string>
@@ -18,6 +20,8 @@ struct NextDayCase {
     Date from;
     Date expected;
 };
+
+void PrintTo(const NextDayCase& value, std::ostream* out) { *out << value.name; }
 
 class IcuCalendarNextDay : public ::testing::TestWithParam<NextDayCase> { };
 
@@ -62,6 +66,8 @@ struct ZoneCase {
     const char* zone;
     hours offset; // a zone without daylight-saving time
 };
+
+void PrintTo(const ZoneCase& value, std::ostream* out) { *out << value.zone; }
 
 class IcuCalendarToday : public ::testing::TestWithParam<ZoneCase> { };
 

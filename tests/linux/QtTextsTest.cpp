@@ -26,7 +26,8 @@ std::size_t count(const std::string& text, const std::string& part)
 
 class QtTextsTables : public ::testing::TestWithParam<const char*> { };
 
-INSTANTIATE_TEST_SUITE_P(Languages, QtTextsTables, ::testing::Values("en_US", "de_DE", "fr_FR"));
+INSTANTIATE_TEST_SUITE_P(Languages, QtTextsTables, ::testing::Values("en_US", "de_DE", "fr_FR"),
+    [](const auto& test) { return std::string(test.param); });
 
 TEST_P(QtTextsTables, TranslateEveryKeyAndKeepTheMessagePlaceholder)
 {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDBusObjectPath>
 
 #include <chrono>
@@ -64,21 +66,26 @@ TEST(UPowerDeviceMapping, ChargingSetsTheChargingFlags)
 }
 
 struct CoarseCase {
+    const char* name;
     DeviceType type;
     uint level;
     const char* serviceClass;
     RegistryValue batteryLow;
 };
 
+void PrintTo(const CoarseCase& value, std::ostream* out) { *out << value.name; }
+
 class UPowerCoarseLevel : public ::testing::TestWithParam<CoarseCase> { };
 
 INSTANTIATE_TEST_SUITE_P(Levels, UPowerCoarseLevel,
-    ::testing::Values(CoarseCase {mouse, 3, kMouse, true}, CoarseCase {mouse, 4, kMouse, true},
-        CoarseCase {touchpad, 6, kMouse, false}, CoarseCase {mouse, 8, kMouse, false},
+    ::testing::Values(CoarseCase {"MouseLow", mouse, 3, kMouse, true},
+        CoarseCase {"MouseCritical", mouse, 4, kMouse, true}, CoarseCase {"TouchpadNormal", touchpad, 6, kMouse, false},
+        CoarseCase {"MouseFull", mouse, 8, kMouse, false},
         // No coarse level (1 = none): a mouse with a real percentage.
-        CoarseCase {mouse, 1, kHid, RegistryValue {}},
+        CoarseCase {"MouseWithoutLevel", mouse, 1, kHid, RegistryValue {}},
         // Only pointing devices take the coarse branch.
-        CoarseCase {keyboard, 3, kHid, RegistryValue {}}));
+        CoarseCase {"KeyboardWithLevel", keyboard, 3, kHid, RegistryValue {}}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_P(UPowerCoarseLevel, PointingDevicesWithACoarseLevelReportLowness)
 {
@@ -127,6 +134,8 @@ struct ExcludedCase {
     QVariant value;
 };
 
+void PrintTo(const ExcludedCase& value, std::ostream* out) { *out << value.name; }
+
 class UPowerExcluded : public ::testing::TestWithParam<ExcludedCase> { };
 
 INSTANTIATE_TEST_SUITE_P(Devices, UPowerExcluded,
@@ -149,6 +158,8 @@ struct ReadingCase {
     uint state;
     RegistryValue expected;
 };
+
+void PrintTo(const ReadingCase& value, std::ostream* out) { *out << value.name; }
 
 class UPowerReading : public ::testing::TestWithParam<ReadingCase> { };
 
