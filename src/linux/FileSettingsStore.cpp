@@ -348,10 +348,25 @@ struct FileSettingsStore::State {
                 return;
             if ((descriptors[0].revents & POLLIN) == 0)
                 continue;
-            while (::read(inotify, events.data(), events.size()) > 0) { }
+            bool folderGone = false;
+            ssize_t length = 0;
+            while ((length = ::read(inotify, events.data(), events.size())) > 0) {
+                for (ssize_t at = 0; at < length;) {
+                    inotify_event event {};
+                    std::memcpy(&event, events.data() + at, sizeof event);
+                    folderGone = folderGone || (event.mask & IN_IGNORED) != 0;
+                    at += static_cast<ssize_t>(sizeof event + event.len);
+                }
+            }
             std::vector<Observer> toNotify;
             {
                 std::lock_guard lock(mutex);
+                // The folder was removed: watch it anew now if it is back, else
+                // once a write has made it again.
+                if (folderGone) {
+                    watching = false;
+                    watchFolder();
+                }
                 toNotify = observersOf(reloadIfChanged());
             }
             for (const auto& observer : toNotify)

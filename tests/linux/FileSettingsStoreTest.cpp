@@ -150,6 +150,24 @@ TEST_F(FileSettingsStoreTest, HandEditsAreSeenAtTheNextReadAndByObservers)
     EXPECT_EQ(thresholdChanges, 1);
 }
 
+TEST_F(FileSettingsStoreTest, AFolderRemovedAndMadeAgainIsWatchedAgain)
+{
+    FileSettingsStore store(m_file);
+    store.setValue("interval", std::int64_t {60});
+    std::atomic<int> changes {0};
+    auto token = store.observe("threshold", [&] { ++changes; });
+    fs::remove_all(m_file.parent_path());
+    // The next write makes the folder anew.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            store.setValue("interval", std::int64_t {61});
+            return fs::exists(m_file);
+        },
+        10000));
+    replaceByHand(m_file, "threshold = 11\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 10000));
+}
+
 TEST_F(FileSettingsStoreTest, OwnWritesReachObserversOnceAndCancelledObserversNotAtAll)
 {
     FileSettingsStore store(m_file);
