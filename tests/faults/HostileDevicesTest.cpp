@@ -3,8 +3,8 @@
 // (the rest of the platform is faked). D-Bus itself refuses strings that are
 // not UTF-8, so invalid UTF-8 is left to the property-mapping fuzzer.
 
-#include "UPowerFleet.h"
 #include "core/CorvaneViewModel.h"
+#include "faults/UPowerFleet.h"
 #include "linux/UPowerRegistry.h"
 #include "support/FakePlatform.h"
 #include "support/RunTask.h"

@@ -1,4 +1,4 @@
-#include "UPowerFleet.h"
+#include "faults/UPowerFleet.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,0 +1,239 @@
+"""Figures of the built program on a simulated desktop (private buses, mocks of
+UPower, logind, the notification server and a tray host, Xvfb; see
+tests/ui/simulated_desktop.py), each printed beside its target:
+
+  start-up   from starting corvane to the low-battery notification reaching the
+             mock server, and from logind's wake signal to the next one (medians
+             of several runs; the mocks' own call times are shown apart)
+  idle       over a quiet stretch with the window closed and the timer waiting:
+             the process's context switches per thread, its CPU time, its RSS
+  window     time to open the device window with 5 devices, and RSS after
+             opening and closing it many times
+
+Usage: desktop_bench.py <path of corvane> [--runs N] [--idle SECONDS] [--cycles N]
+                        [--screenshot PATH]
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "ui"))
+import simulated_desktop as sd  # noqa: E402
+
+import dbus  # noqa: E402
+
+
+def keyboard(number, percentage=12.0):
+    return sd.device(sd.KEYBOARD, "Keyboard %d" % number, "F4:73:35:00:00:%02X" % number, percentage)
+
+
+def notify_times(desktop):
+    """When each Notify reached the notification mock, by its own log (seconds)."""
+    try:
+        with open(os.path.join(desktop.folder, "notifications.log")) as stream:
+            return [float(line.split()[0]) for line in stream if line.split()[1:2] == ["Notify"]]
+    except (FileNotFoundError, ValueError, IndexError):
+        return []
+
+
+def milliseconds(seconds):
+    return seconds * 1000.0
+
+
+def report(label, value, unit, target):
+    print(f"  {label:<52} {value:>10.1f} {unit:<4} target {target}")
+
+
+class Run:
+    def __init__(self, program, with_tray=True):
+        self.desktop = sd.SimulatedDesktop(with_display=True, with_tray=with_tray)
+        self.program = program
+        self.output = open(os.path.join(self.desktop.folder, "corvane.out"), "w+")
+        self.corvane = None
+
+    def launch(self):
+        started = time.time()
+        self.corvane = self.desktop.launch(self.program, stdout=self.output, stderr=subprocess.STDOUT)
+        return started
+
+    def close(self):
+        if self.corvane is not None:
+            sd.terminate(self.corvane)
+        self.output.close()
+        self.desktop.stop()
+
+
+def mock_call_time(call, runs=20):
+    """Median round trip of a call the mock answers, in milliseconds."""
+    samples = []
+    for _ in range(runs):
+        started = time.perf_counter()
+        call()
+        samples.append(time.perf_counter() - started)
+    return milliseconds(statistics.median(samples))
+
+
+def start_up(program, runs):
+    print("start-up (median of %d runs)" % runs)
+    to_notification, wake_to_notification, notify_own, signal_own = [], [], [], []
+    for _ in range(runs):
+        run = Run(program)
+        try:
+            desktop = run.desktop
+            desktop.add_device("k1", keyboard(1))
+            started = run.launch()
+            sd.wait_for(lambda: len(notify_times(desktop)) >= 1, what="the first notification")
+            to_notification.append(notify_times(desktop)[0] - started)
+
+            desktop.add_device("k2", keyboard(2))
+            time.sleep(1.0)  # let the start settle, as a machine that wakes hours later would be
+            logind = desktop.logind()
+            woke = time.time()
+            logind.EmitSignal(sd.LOGIND + ".Manager", "PrepareForSleep", "b", [dbus.Boolean(False)])
+            sd.wait_for(lambda: len(notify_times(desktop)) >= 2, what="the notification after wake")
+            wake_to_notification.append(notify_times(desktop)[1] - woke)
+
+            server = dbus.Interface(
+                desktop.session_bus.get_object(sd.NOTIFICATIONS, sd.NOTIFICATIONS_PATH), sd.NOTIFICATIONS)
+            notify_own.append(mock_call_time(lambda: server.Notify(
+                "bench", dbus.UInt32(0), "", "summary", "body", dbus.Array([], signature="s"),
+                dbus.Dictionary({}, signature="sv"), dbus.Int32(-1))))
+            signal_own.append(mock_call_time(lambda: logind.EmitSignal(
+                sd.LOGIND + ".Manager", "Bench", "b", [dbus.Boolean(False)])))
+        finally:
+            run.close()
+    report("start to notification at the mock server", milliseconds(statistics.median(to_notification)), "ms",
+           "250 ms")
+    report("wake signal to notification at the mock server", milliseconds(statistics.median(wake_to_notification)),
+           "ms", "50 ms")
+    report("  of which the mock server's own Notify round trip", statistics.median(notify_own), "ms", "(shown apart)")
+    report("  of which logind mock's own EmitSignal round trip", statistics.median(signal_own), "ms", "(shown apart)")
+    print("  all runs, start (ms):", " ".join("%.0f" % milliseconds(v) for v in to_notification))
+    print("  all runs, wake (ms): ", " ".join("%.0f" % milliseconds(v) for v in wake_to_notification))
+
+
+def tasks(pid):
+    """Per thread: name, context switches, nanoseconds on a CPU."""
+    result = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        base = f"/proc/{pid}/task/{tid}"
+        try:
+            with open(base + "/comm") as stream:
+                name = stream.read().strip()
+            switches = 0
+            with open(base + "/status") as stream:
+                for line in stream:
+                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
+                        switches += int(line.split()[1])
+            with open(base + "/schedstat") as stream:
+                cpu = int(stream.read().split()[0])
+        except FileNotFoundError:
+            continue
+        result[tid] = (name, switches, cpu)
+    return result
+
+
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as stream:
+        for line in stream:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+def idle(program, seconds):
+    print("idle over %d s, window closed, timer waiting (interval 3600 s)" % seconds)
+    run = Run(program)
+    try:
+        run.desktop.add_device("k1", keyboard(1))
+        run.launch()
+        sd.wait_for(lambda: len(notify_times(run.desktop)) >= 1, what="the first notification")
+        time.sleep(3)
+        pid = run.corvane.pid
+        before = tasks(pid)
+        time.sleep(seconds)
+        after = tasks(pid)
+        switches = cpu = 0
+        lines = []
+        for tid, (name, switched, used) in sorted(after.items(), key=lambda item: int(item[0])):
+            was = before.get(tid, (name, 0, 0))
+            switches += switched - was[1]
+            cpu += used - was[2]
+            if switched != was[1]:
+                lines.append(f"    thread {tid:>7} {name:<16} {switched - was[1]:>6} switches "
+                             f"{(used - was[2]) / 1e6:8.2f} ms CPU")
+        report("context switches of all threads", switches, "", "0 caused by Corvane")
+        report("CPU time", cpu / 1e6, "ms", "< 10 ms")
+        report("resident memory", rss_mb(pid), "MB", "< 40 MB")
+        print(f"  threads: {len(after)}; those that woke:")
+        print("\n".join(lines) if lines else "    none")
+    finally:
+        run.close()
+
+
+def window(program, cycles, screenshot):
+    print("the device window with 5 devices")
+    run = Run(program)
+    try:
+        desktop = run.desktop
+        for number, percentage in enumerate((12.0, 35.0, 64.0, 80.0, 97.0), start=1):
+            desktop.add_device("k%d" % number, keyboard(number, percentage))
+        run.launch()
+        sd.wait_for(lambda: len(notify_times(desktop)) >= 1, what="the first notification")
+        sd.wait_for(desktop.tray_item, what="the tray item")
+        time.sleep(1)
+        opened = []
+        for _ in range(5):
+            started = time.perf_counter()
+            desktop.click_tray_item()
+            sd.wait_for(desktop.window_id, interval=0.002, what="the window")
+            opened.append(time.perf_counter() - started)
+            if screenshot and len(opened) == 1:
+                time.sleep(0.5)
+                desktop.screenshot(screenshot, desktop.window_id())
+            desktop.click_tray_item()
+            sd.wait_for(lambda: desktop.window_id() is None, interval=0.002, what="the window to close")
+        report("click to window mapped (median of 5, incl. xdotool polling)", milliseconds(statistics.median(opened)),
+               "ms", "(none set; shown)")
+        pid = run.corvane.pid
+        first = rss_mb(pid)
+        rss = []
+        for cycle in range(cycles):
+            desktop.click_tray_item()
+            sd.wait_for(desktop.window_id, interval=0.005, what="the window")
+            desktop.click_tray_item()
+            sd.wait_for(lambda: desktop.window_id() is None, interval=0.005, what="the window to close")
+            if (cycle + 1) % max(1, cycles // 4) == 0:
+                rss.append(rss_mb(pid))
+        report("RSS before the open/close cycles", first, "MB", "")
+        report(f"RSS after {cycles} open/close cycles", rss[-1], "MB", "no growth")
+        print("  RSS along the way (MB):", " ".join("%.1f" % value for value in rss))
+    finally:
+        run.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("program")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--idle", type=int, default=60)
+    parser.add_argument("--cycles", type=int, default=100)
+    parser.add_argument("--screenshot")
+    parser.add_argument("--only", choices=["start-up", "idle", "window"])
+    arguments = parser.parse_args()
+    program = os.path.abspath(arguments.program)
+    if arguments.only in (None, "start-up"):
+        start_up(program, arguments.runs)
+    if arguments.only in (None, "idle"):
+        idle(program, arguments.idle)
+    if arguments.only in (None, "window"):
+        window(program, arguments.cycles, arguments.screenshot)
+
+
+if __name__ == "__main__":
+    main()

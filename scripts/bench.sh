@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds Corvane and its benchmarks (RelWithDebInfo, in build-bench) and runs
+# them all, printing each figure beside its target. Nothing is asserted:
+# bench/README.md records the figures, the machine and the load.
+#
+#   BENCH_RUNS     start-up runs whose median is shown (default 5)
+#   BENCH_IDLE     seconds of idle measured (default 60)
+#   BENCH_CYCLES   window open/close cycles (default 100)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${BENCH_BUILD:-build-bench}
+scripts/install-deps.sh
+cmake -S bench -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"${BENCH_JOBS:-2}" --target refresh_bench corvane
+
+echo "== machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+echo "== load: $(uptime)"
+echo "== refresh cost against the device count"
+"$(find "$build" -name refresh_bench -type f -perm -u+x | head -n1)" 2> >(grep -v 'fd limit' >&2)
+echo "== the program on a simulated desktop"
+/usr/bin/python3 -W ignore bench/desktop_bench.py "$(find "$build" -name corvane -type f -perm -u+x | head -n1)" \
+    --runs "${BENCH_RUNS:-5}" --idle "${BENCH_IDLE:-60}" --cycles "${BENCH_CYCLES:-100}" \
+    --screenshot "$build/window-5-devices.png"
+echo "== load: $(uptime)"
