@@ -157,15 +157,17 @@ struct FileSettingsStore::State {
     std::thread watcher;
 
     // Brings `table` up to date with the file; returns the keys whose value
-    // changed. Caller holds `mutex`.
-    std::vector<std::string> reloadIfChanged()
+    // changed. Before a write (`forWrite`), a file that does not parse is kept
+    // aside at once, however new, so the write never replaces what a person
+    // typed. Caller holds `mutex`.
+    std::vector<std::string> reloadIfChanged(bool forWrite = false)
     {
         const auto identity = identityOf(file);
         if (identity == loaded)
             return {};
         toml::table fresh;
         if (identity.exists) {
-            auto read = readFile(identity);
+            auto read = readFile(identity, forWrite);
             // Caught in the middle of an edit: keep what we have and look again later.
             if (!read)
                 return {};
@@ -177,7 +179,7 @@ struct FileSettingsStore::State {
         return changed;
     }
 
-    std::optional<toml::table> readFile(const FileIdentity& identity)
+    std::optional<toml::table> readFile(const FileIdentity& identity, bool forWrite)
     {
         std::string content;
         std::error_code error;
@@ -207,7 +209,7 @@ struct FileSettingsStore::State {
         // changed a moment ago gets time to be finished before it counts as broken.
         const auto age
             = std::chrono::system_clock::now().time_since_epoch() - std::chrono::nanoseconds(identity.modified);
-        if (age < kSettleTime)
+        if (age < kSettleTime && !forWrite)
             return std::nullopt;
         keepAside(problem);
         return toml::table {};
@@ -447,7 +449,7 @@ void FileSettingsStore::setValue(const std::string& key, SettingValue value)
     std::vector<State::Observer> toNotify;
     {
         std::lock_guard lock(m_state->mutex);
-        auto changed = m_state->reloadIfChanged();
+        auto changed = m_state->reloadIfChanged(true);
         auto& table = m_state->table;
         if (const auto* integer = std::get_if<std::int64_t>(&value)) {
             table.insert_or_assign(key, *integer);
@@ -475,7 +477,7 @@ void FileSettingsStore::remove(const std::string& key)
     std::vector<State::Observer> toNotify;
     {
         std::lock_guard lock(m_state->mutex);
-        auto changed = m_state->reloadIfChanged();
+        auto changed = m_state->reloadIfChanged(true);
         if (m_state->table.erase(key) > 0) {
             m_state->write();
             changed.push_back(key);
