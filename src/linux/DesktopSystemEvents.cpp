@@ -5,6 +5,7 @@
 #include <QDBusPendingReply>
 #include <QMetaObject>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.login1");
 const QString kPath = QStringLiteral("/org/freedesktop/login1");
 const QString kInterface = QStringLiteral("org.freedesktop.login1.Manager");
-constexpr int kTimeoutMilliseconds = 5000;
+constexpr std::chrono::milliseconds kTimeout {5000};
 
 } // namespace
 
@@ -109,7 +110,7 @@ void DesktopSystemEvents::takeInhibitor()
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Corvane")
          << QStringLiteral("Stop checking device batteries before sleep") << QStringLiteral("delay");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kTimeoutMilliseconds), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         m_inhibitorRequested = false;

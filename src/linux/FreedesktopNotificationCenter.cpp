@@ -125,7 +125,7 @@ void FreedesktopNotificationCenter::askServer(std::function<void(std::optional<N
         return;
     }
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetServerInformation"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kTimeoutMilliseconds), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [answered = std::move(answered)](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
@@ -207,7 +207,7 @@ void FreedesktopNotificationCenter::withBodyMarkup(std::function<void(bool)> the
         return;
     }
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kTimeoutMilliseconds), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
         [this, then = std::move(then)](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
@@ -257,7 +257,7 @@ void FreedesktopNotificationCenter::notify(
         auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
         call << kApplicationName << uint {0} << kDesktopEntry << q(request.content.title)
              << q(markup ? escapeMarkup(body) : body) << actions << hints << int {-1};
-        auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kTimeoutMilliseconds), this);
+        auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, request = std::move(request), done = std::move(done)](QDBusPendingCallWatcher* finished) mutable {
                 finished->deleteLater();

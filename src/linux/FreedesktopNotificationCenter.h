@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -34,7 +35,8 @@ class FreedesktopNotificationCenter final : public QObject, public NotificationC
     Q_OBJECT
 
 public:
-    static constexpr int kTimeoutMilliseconds = 5000;
+    // How long the server gets to answer any one call.
+    static constexpr std::chrono::milliseconds kTimeout {5000};
 
     // `applicationIsActive` tells whether a window of Corvane has focus now
     // (the Gui application's state when none is given); while it does, the

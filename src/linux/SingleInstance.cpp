@@ -6,13 +6,14 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <chrono>
 #include <iostream>
 
 namespace corvane {
 
 namespace {
 
-constexpr int kTimeoutMilliseconds = 5000;
+constexpr std::chrono::milliseconds kTimeout {5000};
 
 // What the running instance exports: the desktop's standard application
 // interface, of which Corvane only needs activation.
@@ -81,7 +82,7 @@ bool SingleInstance::activateRunning(QDBusConnection sessionBus)
     auto call = QDBusMessage::createMethodCall(QString::fromLatin1(kServiceName), QString::fromLatin1(kObjectPath),
         QString::fromLatin1(kInterface), QStringLiteral("Activate"));
     call << QVariantMap();
-    const auto reply = sessionBus.call(call, QDBus::Block, kTimeoutMilliseconds);
+    const auto reply = sessionBus.call(call, QDBus::Block, static_cast<int>(kTimeout.count()));
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
