@@ -26,8 +26,13 @@ for argument in "$@"; do
 done
 
 scripts/install-deps.sh
-cmake --preset default
+# The whole program, also where an earlier configuration built the core alone.
+cmake --preset default -DCORVANE_CORE_ONLY=OFF
 cmake --build --preset default
+if [ ! -x build/corvane ]; then
+    echo "build/corvane was not built; see the build's output above." >&2
+    exit 1
+fi
 
 # A real desktop: a display, a session bus and UPower answering on the system bus.
 on_desktop() {

@@ -373,7 +373,9 @@ def demo(argv=None):
     def stop_on_term(*_):
         raise KeyboardInterrupt
 
+    # Also where SIGINT came ignored (a background job of a script).
     signal.signal(signal.SIGTERM, stop_on_term)
+    signal.signal(signal.SIGINT, stop_on_term)
     print("Simulated desktop: private buses, mock UPower with three devices (a keyboard at 12 %,")
     print("a mouse at 80 % charging, a trackpad with a coarse level), a mock notification server,")
     print("logind" + ("" if os.environ.get("DISPLAY") else " and Xvfb") + ".", flush=True)
