@@ -96,8 +96,9 @@ class Scenario:
         x = int(values["X"]) + int(values["WIDTH"]) - 17
         y = int(values["Y"]) + int(values["HEIGHT"]) - 25
         env = self.desktop.environment()
+        before = len(self.desktop.visible_windows())
         subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=env, check=True)
-        time.sleep(0.5)
+        sd.wait_for(lambda: len(self.desktop.visible_windows()) > before, what="the overflow menu to open")
         if shot:
             self.shoot(shot, None)
         for key in keys:

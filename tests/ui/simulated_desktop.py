@@ -336,6 +336,16 @@ class SimulatedDesktop:
         ids = result.stdout.split()
         return ids[-1] if ids else None
 
+    def visible_windows(self):
+        """Every mapped top-level window, named or not (menus have no name)."""
+        result = subprocess.run(
+            ["xdotool", "search", "--onlyvisible", "--classname", "."],
+            env=self.environment(),
+            capture_output=True,
+            text=True,
+        )
+        return result.stdout.split()
+
     def screenshot(self, path, window=None):
         """Saves the screen (or one window) as a PNG."""
         os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
