@@ -113,6 +113,35 @@ TEST(FileSettingsStoreFaults, ABrokenEditFollowedAtOnceByAWriteIsNeverOverwritte
     EXPECT_TRUE(kept) << "the broken edit is gone";
 }
 
+// Injected: device serial numbers that need quoting as TOML keys, as a device
+// may report them (an apostrophe, markup, a dot, spaces, non-ASCII). Must
+// hold: the file written stays parseable and every value survives a restart.
+class FileSettingsStoreKeys : public ::testing::TestWithParam<const char*> { };
+
+INSTANTIATE_TEST_SUITE_P(Serials, FileSettingsStoreKeys,
+    ::testing::Values("O'BRIEN", "'", "KB'", "<B>&AMP;", "A.B", "K380 \\ 1", "\"QUOTED\"", "ÄÖ'", "=#[X]"));
+
+TEST_P(FileSettingsStoreKeys, SurviveARestart)
+{
+    TemporaryFolder folder;
+    const auto file = folder.path() / "settings.toml";
+    {
+        FileSettingsStore store(file);
+        store.setValue("interval", std::int64_t {600});
+        store.setValue(GetParam(), kDistantFuture);
+    }
+    try {
+        static_cast<void>(toml::parse_file(file.string()));
+    } catch (const toml::parse_error& error) {
+        std::ifstream stream(file);
+        FAIL() << "the file does not parse: " << error.description() << "\n"
+               << std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    }
+    FileSettingsStore restarted(file);
+    EXPECT_EQ(restarted.value("interval"), SettingValue(std::int64_t {600}));
+    EXPECT_EQ(restarted.value(GetParam()), SettingValue(kDistantFuture));
+}
+
 // A tmpfs of a few pages, mounted for the test; only where mounting works (root).
 class SmallDisk {
 public:
