@@ -2,11 +2,13 @@
 #include "core/runtime/AsyncMutex.h"
 #include "core/runtime/SerialExecutor.h"
 #include "core/runtime/Sleep.h"
+#include "core/runtime/ThreadClock.h"
 #include "support/ManualClock.h"
 #include "support/ManualExecutor.h"
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -116,6 +118,18 @@ TEST(RuntimeTest, SleepElapsesOrEndsAtOnceOnStopWithoutLeavingAWakeUp)
 
     auto afterStop = sleeper(1h);
     EXPECT_EQ(results, (std::vector<bool> {true, false, false})) << "no suspension once stopped";
+}
+
+TEST(RuntimeTest, ThreadClockFiresDueCallsAndForgetsCancelledOnesWhileWaiting)
+{
+    ThreadClock clock;
+    std::promise<void> fired;
+    auto distant = clock.callAt(clock.now() + 1h, [] { ADD_FAILURE() << "a cancelled call ran"; });
+    std::this_thread::sleep_for(5ms); // let the clock's thread wait for the distant call
+    EXPECT_TRUE(clock.cancel(distant));
+    EXPECT_FALSE(clock.cancel(distant));
+    clock.callAt(clock.now() + 1ms, [&] { fired.set_value(); });
+    EXPECT_EQ(fired.get_future().wait_for(10s), std::future_status::ready);
 }
 
 TEST(RuntimeTest, MutexLetsCoroutinesInOneAtATimeInArrivalOrder)

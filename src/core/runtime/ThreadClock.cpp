@@ -53,8 +53,10 @@ void ThreadClock::run()
             continue;
         }
         auto first = m_calls.begin();
-        if (std::chrono::steady_clock::now() < first->first.first) {
-            m_wake.wait_until(lock, first->first.first);
+        // A copy: the call may be cancelled, and its entry freed, while we wait.
+        const TimePoint deadline = first->first.first;
+        if (std::chrono::steady_clock::now() < deadline) {
+            m_wake.wait_until(lock, deadline);
             continue;
         }
         auto fire = std::move(first->second);
