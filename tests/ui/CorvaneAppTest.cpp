@@ -3,9 +3,11 @@
 #include "UiFixture.h"
 #include "core/CorvaneViewModel.h"
 #include "ui/ContentView.h"
+#include "ui/MenuButtonView.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 #include <gtest/gtest.h>
@@ -146,8 +148,16 @@ TEST_F(CorvaneAppTest, FocusComingToTheWindowIsAnActivation)
     QCoreApplication::sendEvent(app->window(), &activate);
     EXPECT_EQ(activations, 1);
 
-    // Losing the focus closes the popup, once the focus has settled elsewhere.
+    // Its own overflow menu taking the focus leaves the popup open...
+    QMenu* menu = app->window()->menuButtonView()->menu();
+    menu->popup(app->window()->geometry().bottomRight());
     QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(app->window(), &deactivate);
+    settle();
+    EXPECT_TRUE(app->window()->isVisible());
+
+    // ...anything else taking it closes the popup, once the focus has settled.
+    menu->hide();
     QCoreApplication::sendEvent(app->window(), &deactivate);
     settle();
     EXPECT_FALSE(app->window()->isVisible());
