@@ -124,6 +124,66 @@ std::string nodeText(const toml::node* node)
     return text.str();
 }
 
+// A key as TOML writes it: bare when it can be, else a basic string. (The
+// TOML library leaves a key with an apostrophe bare, which does not parse.)
+std::string tomlKey(std::string_view key)
+{
+    const bool bare = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+    if (bare)
+        return std::string(key);
+    std::string quoted = "\"";
+    for (const char c : key) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            constexpr std::string_view kDigits = "0123456789ABCDEF";
+            quoted += "\\u00";
+            quoted += kDigits[byte >> 4];
+            quoted += kDigits[byte & 0x0F];
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "\"";
+}
+
+// A value on one line, tables and arrays inline, with every key quoted by us.
+std::string inlineText(const toml::node& node)
+{
+    std::string text;
+    if (const auto* table = node.as_table()) {
+        for (auto&& [key, value] : *table)
+            text += (text.empty() ? "{ " : ", ") + tomlKey(key.str()) + " = " + inlineText(value);
+        return text.empty() ? "{}" : text + " }";
+    }
+    if (const auto* array = node.as_array()) {
+        for (const auto& value : *array)
+            text += (text.empty() ? "[ " : ", ") + inlineText(value);
+        return text.empty() ? "[]" : text + " ]";
+    }
+    // A scalar as the library writes it, after "k = ".
+    toml::table single;
+    single.insert("k", node);
+    std::ostringstream written;
+    written << single;
+    text = written.str().substr(4);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+std::string fileText(const toml::table& table)
+{
+    std::string text;
+    for (auto&& [key, value] : table)
+        text += tomlKey(key.str()) + " = " + inlineText(value) + "\n";
+    return text;
+}
+
 bool writeAll(int descriptor, const std::string& content)
 {
     std::size_t written = 0;
@@ -255,10 +315,8 @@ struct FileSettingsStore::State {
     // Replaces the file with `table`; on failure the values stay in memory.
     void write()
     {
-        std::ostringstream content;
-        content << table << '\n';
         std::string problem;
-        if (!writeFile(content.str(), problem)) {
+        if (!writeFile(fileText(table), problem)) {
             if (!writeFailing)
                 std::cerr << "corvane: cannot write the settings file " << file << " (" << problem
                           << "); keeping the settings in memory and trying again at the next change\n";

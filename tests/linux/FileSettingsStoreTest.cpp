@@ -92,7 +92,7 @@ TEST_F(FileSettingsStoreTest, RoundTripsEveryTypeThroughTheFile)
     EXPECT_EQ(reopened.value("absent"), SettingValue());
 
     const auto text = readAll(m_file);
-    EXPECT_NE(text.find("'AA:BB:CC:DD:EE:FF' = 2027-01-01T21:15:00.00025Z"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"AA:BB:CC:DD:EE:FF\" = 2027-01-01T21:15:00.00025Z"), std::string::npos) << text;
     EXPECT_NE(text.find("4001-01-01T00:00:00Z"), std::string::npos) << text;
     EXPECT_EQ(mode(m_file), 0600U);
     EXPECT_EQ(mode(m_file.parent_path()), 0700U);
