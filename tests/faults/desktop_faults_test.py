@@ -143,7 +143,7 @@ class DesktopFaults(unittest.TestCase):
         self.wait_warned(["Keyboard 3", "Keyboard 4", "Keyboard 5"], "a refresh on the restarted logind's wake")
         self.assert_running()
         for number in range(1, 6):
-            self.assertIn("'F4:73:35:00:00:%02X' = 4001-01-01T00:00:00Z" % number, desktop.settings_text())
+            self.assertIn('"F4:73:35:00:00:%02X" = 4001-01-01T00:00:00Z' % number, desktop.settings_text())
 
     def test_without_a_session_bus_it_says_so_and_does_not_crash(self):
         """Injected: no session bus at all. Must hold: a message names the

@@ -27,7 +27,7 @@ def check(condition, message):
 
 
 def stored_date(desktop, serial):
-    match = re.search(r"^'" + re.escape(serial) + r"'\s*=\s*(\S+)", desktop.settings_text(), re.MULTILINE)
+    match = re.search(r"^[\"']" + re.escape(serial) + r"[\"']\s*=\s*(\S+)", desktop.settings_text(), re.MULTILINE)
     return match.group(1) if match else None
 
 
