@@ -22,6 +22,8 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 
+#include <iostream>
+
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
@@ -34,6 +36,9 @@ int main(int argc, char** argv)
 
     QDBusConnection sessionBus = QDBusConnection::sessionBus();
     QDBusConnection systemBus = QDBusConnection::systemBus();
+    // Corvane still runs, but shows no device and misses sleep and wake: say why once.
+    if (!systemBus.isConnected())
+        std::cerr << "corvane: no D-Bus system bus; no devices can be read and sleep and wake go unnoticed\n";
 
     // A second launch hands over to the running Corvane (which brings its tray
     // item back when Alt is held) and ends.

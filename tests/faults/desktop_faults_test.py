@@ -157,9 +157,9 @@ class DesktopFaults(unittest.TestCase):
         self.corvane = None
 
     def test_without_a_system_bus_it_runs_without_devices(self):
-        """Injected: no system bus (no UPower, no logind). Must hold: Corvane
-        asks the notification server for permission, keeps running with no
-        device, and warns about nothing."""
+        """Injected: no system bus (no UPower, no logind). Must hold: a message
+        names the missing bus, Corvane asks the notification server for
+        permission, keeps running with no device, and warns about nothing."""
         self.desktop.add_device("k1", keyboard(1))
         self.launch(DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(self.desktop.folder, "no-system-bus"))
         notifications = self.desktop.notifications()
@@ -168,6 +168,7 @@ class DesktopFaults(unittest.TestCase):
         time.sleep(2)
         self.assert_running()
         self.assertEqual(self.desktop.warned(), [])
+        self.assertIn("system bus", self.printed())
 
     def test_without_upower_at_start_it_warns_once_upower_arrives(self):
         """Injected: UPower absent when Corvane starts, started later. Must hold:
