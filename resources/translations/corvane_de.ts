@@ -71,5 +71,9 @@
         <source>Licence: MIT</source>
         <translation>Lizenz: MIT</translation>
     </message>
+    <message>
+        <source>More</source>
+        <translation>Mehr</translation>
+    </message>
 </context>
 </TS>

@@ -71,5 +71,9 @@
         <source>Licence: MIT</source>
         <translation>Licence : MIT</translation>
     </message>
+    <message>
+        <source>More</source>
+        <translation>Plus</translation>
+    </message>
 </context>
 </TS>

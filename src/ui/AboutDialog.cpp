@@ -47,8 +47,10 @@ AboutDialog::AboutDialog(const Texts& texts, QWidget* parent)
 
     layout->addWidget(plainLabel(
         localized("Version %1").replace(QStringLiteral("%1"), QCoreApplication::applicationVersion()), this));
-    layout->addWidget(plainLabel(localized("Battery warnings for Bluetooth input devices"), this));
-    layout->addWidget(plainLabel(localized("Released under the MIT licence."), this));
+    layout->addWidget(plainLabel(localized("Watches the batteries of your Bluetooth keyboards, mice and other input "
+                                           "devices and warns before they run flat."),
+        this));
+    layout->addWidget(plainLabel(localized("Licence: MIT"), this));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -15,7 +15,7 @@ const std::vector<std::string> kKeys {"LOW_BATTERY_MSG", "REMIND_ME", "REMIND_NE
     "Quit", "Connected Bluetooth Devices", "No Bluetooth devices connected", "Notify when battery level lower than",
     "Name", "Status", "About Corvane", "Hide Menu Bar Item", "Quit Corvane", "Corvane", "Version %1",
     "Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before they run flat.",
-    "Licence: MIT"};
+    "Licence: MIT", "More"};
 
 std::size_t count(const std::string& text, const std::string& part)
 {
