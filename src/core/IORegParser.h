@@ -4,8 +4,8 @@
 #include "core/Registry.h"
 #include "core/RegistryKey.h"
 #include "core/runtime/Executor.h"
-#include "core/runtime/SerialExecutor.h"
 #include "core/runtime/Task.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,8 @@
 
 #include "core/runtime/Clock.h"
 #include "core/runtime/Executor.h"
-#include "core/runtime/SerialExecutor.h"
 #include "core/runtime/Task.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <chrono>
 #include <cstdint>

@@ -6,7 +6,6 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
-#include <QMetaObject>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -101,11 +100,6 @@ std::string FreedesktopNotificationCenter::escapeMarkup(const std::string& text)
     return escaped;
 }
 
-void FreedesktopNotificationCenter::onMainThread(std::function<void()> job)
-{
-    QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
-}
-
 UserNotificationCenterDelegate* FreedesktopNotificationCenter::delegate() const
 {
     std::lock_guard lock(m_mutex);
@@ -141,7 +135,7 @@ void FreedesktopNotificationCenter::requestAuthorization(
 {
     // The freedesktop protocol has no permission of its own: a server that
     // answers shows notifications.
-    onMainThread([this, completion = std::move(completion)] {
+    m_thisThread.post([this, completion = std::move(completion)] {
         askServer([completion](std::optional<NotificationError> error) { completion(!error, std::move(error)); });
     });
 }
@@ -156,7 +150,7 @@ void FreedesktopNotificationCenter::setNotificationCategories(std::vector<Notifi
 
 void FreedesktopNotificationCenter::getAuthorizationStatus(std::function<void(std::int64_t)> completion)
 {
-    onMainThread([this, completion = std::move(completion)] {
+    m_thisThread.post([this, completion = std::move(completion)] {
         askServer([completion](std::optional<NotificationError> error) {
             completion(error ? notification::kDenied : notification::kAuthorized);
         });
@@ -166,7 +160,7 @@ void FreedesktopNotificationCenter::getAuthorizationStatus(std::function<void(st
 void FreedesktopNotificationCenter::getDeliveredNotifications(
     std::function<void(std::vector<NotificationRequest>)> completion)
 {
-    onMainThread([this, completion = std::move(completion)] {
+    m_thisThread.post([this, completion = std::move(completion)] {
         std::vector<NotificationRequest> delivered;
         delivered.reserve(m_delivered.size());
         for (const auto& [id, request] : m_delivered)
@@ -178,7 +172,7 @@ void FreedesktopNotificationCenter::getDeliveredNotifications(
 void FreedesktopNotificationCenter::add(
     NotificationRequest request, std::function<void(std::optional<NotificationError>)> completion)
 {
-    onMainThread([this, request = std::move(request), completion = std::move(completion)]() mutable {
+    m_thisThread.post([this, request = std::move(request), completion = std::move(completion)]() mutable {
         auto* presenter = m_applicationIsActive() ? delegate() : nullptr;
         if (presenter == nullptr) {
             const bool sound = request.content.defaultSound;
@@ -188,7 +182,7 @@ void FreedesktopNotificationCenter::add(
         // While Corvane has focus, its delegate decides how the notification shows.
         auto shared = std::make_shared<NotificationRequest>(std::move(request));
         presenter->willPresent(*shared, [this, shared, completion](std::uint32_t options) {
-            onMainThread([this, shared, completion, options] {
+            m_thisThread.post([this, shared, completion, options] {
                 if ((options & (notification::kPresentBanner | notification::kPresentList)) == 0) {
                     completion(std::nullopt);
                     return;

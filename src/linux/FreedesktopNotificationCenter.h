@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/NotificationCenter.h"
+#include "linux/QtMainExecutor.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -61,7 +62,6 @@ private Q_SLOTS:
     void onServerOwnerChanged();
 
 private:
-    void onMainThread(std::function<void()> job);
     void askServer(std::function<void(std::optional<NotificationError>)> answered);
     void withBodyMarkup(std::function<void(bool)> then);
     void notify(NotificationRequest request, bool sound, std::function<void(std::optional<NotificationError>)> done);
@@ -69,6 +69,8 @@ private:
     UserNotificationCenterDelegate* delegate() const;
 
     QDBusConnection m_bus;
+    // Requests come from any thread and are served on this object's.
+    QtMainExecutor m_thisThread {this};
     std::function<bool()> m_applicationIsActive;
     QDBusServiceWatcher* m_serverWatcher = nullptr;
 

@@ -156,10 +156,9 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
 
     // Observers tell before the change lands, and the store's may run on any
     // thread: read the new state from a queued job on this object's thread.
-    m_devicesSubscription = m_viewModel->observeDevices(
-        [this] { QMetaObject::invokeMethod(this, &ContentView::rebuildDevices, Qt::QueuedConnection); });
-    m_thresholdSubscription = platform.settings.observe(m_viewModel->threshold().key(),
-        [this] { QMetaObject::invokeMethod(this, &ContentView::showThreshold, Qt::QueuedConnection); });
+    m_devicesSubscription = m_viewModel->observeDevices([this] { m_thisThread.post([this] { rebuildDevices(); }); });
+    m_thresholdSubscription = platform.settings.observe(
+        m_viewModel->threshold().key(), [this] { m_thisThread.post([this] { showThreshold(); }); });
 
     showThreshold();
     rebuildDevices();

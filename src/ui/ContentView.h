@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/runtime/Subscription.h"
+#include "linux/QtMainExecutor.h"
 
 #include <QWidget>
 
@@ -67,6 +68,8 @@ private:
     QLabel* m_thresholdText;
     MenuButtonView* m_menuButtonView;
 
+    // Observers may run on any thread; what they ask for runs on this object's.
+    QtMainExecutor m_thisThread {this};
     Subscription m_devicesSubscription;
     Subscription m_thresholdSubscription;
 };

@@ -81,8 +81,8 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, std::functi
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             toggleWindow();
     });
-    m_showMenuBarSubscription = platform.settings.observe(m_viewModel->showMenuBar().key(),
-        [this] { QMetaObject::invokeMethod(this, &CorvaneApp::followShowMenuBar, Qt::QueuedConnection); });
+    m_showMenuBarSubscription = platform.settings.observe(
+        m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
     followShowMenuBar();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/runtime/Subscription.h"
+#include "linux/QtMainExecutor.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -69,6 +70,8 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     std::function<void()> m_onActivated;
     QElapsedTimer m_sinceHidden;
+    // Observers may run on any thread; what they ask for runs on this object's.
+    QtMainExecutor m_thisThread {this};
     Subscription m_showMenuBarSubscription;
 };
 

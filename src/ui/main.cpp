@@ -3,6 +3,7 @@
 
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 #include "linux/DesktopSystemEvents.h"
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
@@ -11,7 +12,6 @@
 #include "linux/QtMainExecutor.h"
 #include "linux/QtTexts.h"
 #include "linux/SingleInstance.h"
-#include "linux/ThreadPoolExecutor.h"
 #include "linux/UPowerRegistry.h"
 #include "ui/CorvaneApp.h"
 #include "ui/Resources.h"

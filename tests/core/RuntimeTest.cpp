@@ -1,8 +1,8 @@
 #include "core/runtime/Async.h"
 #include "core/runtime/AsyncMutex.h"
-#include "core/runtime/SerialExecutor.h"
 #include "core/runtime/Sleep.h"
 #include "core/runtime/ThreadClock.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 #include "support/ManualClock.h"
 #include "support/ManualExecutor.h"
 

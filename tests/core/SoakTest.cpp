@@ -1,4 +1,4 @@
-#include "core/runtime/SerialExecutor.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 #include "support/FakePlatform.h"
 #include "support/RunTask.h"
 

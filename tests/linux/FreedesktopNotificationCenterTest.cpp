@@ -2,10 +2,10 @@
 
 #include "core/NotificationCenterDelegate.h"
 #include "core/Notifier.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 #include "linux/FileSettingsStore.h"
 #include "linux/IcuCalendar.h"
 #include "linux/PrivateBus.h"
-#include "linux/ThreadPoolExecutor.h"
 
 #include <gtest/gtest.h>
 

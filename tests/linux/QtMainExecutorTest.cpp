@@ -1,6 +1,6 @@
 #include "linux/QtMainExecutor.h"
 
-#include "linux/ThreadPoolExecutor.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <gtest/gtest.h>
 
