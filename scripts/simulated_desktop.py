@@ -103,6 +103,7 @@ class SimulatedDesktop:
         self.config_home = os.path.join(self.folder, "config")
         os.makedirs(self.config_home, mode=0o700)
         self._processes = []
+        self.peers = {}  # label -> the process of that peer running now
         self.display = os.environ.get("DISPLAY")
         try:
             self.system_address = self._start_bus("system")
@@ -147,7 +148,7 @@ class SimulatedDesktop:
 
     def start_peer(self, label):
         name, _, arguments = PEERS[label]
-        self._start_mock(label, name, self.peer_bus(label), arguments)
+        self.peers[label] = self._start_mock(label, name, self.peer_bus(label), arguments)
 
     def _mock_env(self):
         env = dict(os.environ)
@@ -160,8 +161,9 @@ class SimulatedDesktop:
         argv = [PYTHON, "-m", "dbusmock"] + (["--system"] if system and "--template" not in arguments else [])
         argv += arguments
         with open(os.path.join(self.folder, label + ".log"), "w") as logfile:
-            self._spawn(argv, env=self._mock_env(), stdout=logfile, stderr=subprocess.STDOUT)
+            process = self._spawn(argv, env=self._mock_env(), stdout=logfile, stderr=subprocess.STDOUT)
         wait_for(lambda: bus.name_has_owner(name), what=f"the {label} mock")
+        return process
 
     def _start_watcher(self):
         """A status-notifier watcher with a host, so that Qt offers its tray item over D-Bus."""

@@ -17,10 +17,7 @@ namespace corvane::test {
 class UiFixture : public ::testing::Test, public QObject {
 protected:
     UiFixture() { fake.notifications.holdPermission = true; }
-    ~UiFixture() override
-    {
-        EXPECT_TRUE(fake.main.runUntil([this] { return m_published >= m_shown; }));
-    }
+    ~UiFixture() override { settle(); }
 
     void track(CorvaneViewModel& model, QWidget& window)
     {
@@ -35,22 +32,19 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 
-    // Shows `window` over these keyboards and lets the refresh that starts publish.
     void showDevices(QWidget& window, std::vector<Properties> keyboards)
     {
         fake.registry.setEntries("AppleDeviceManagementHIDEventService", std::move(keyboards));
         window.show();
-        ASSERT_TRUE(fake.main.runUntil([this] { return m_published >= m_shown; }));
         settle();
     }
 
-    // Delivers queued Qt work (the views' rebuilds) and the main executor's jobs.
+    // Lets every refresh a showing started publish, then runs what that queued (the views' rebuilds).
     void settle()
     {
-        for (int round = 0; round < 3; ++round) {
-            QCoreApplication::processEvents();
-            fake.main.runAll();
-        }
+        EXPECT_TRUE(fake.main.runUntil([this] { return m_published >= m_shown; }));
+        QCoreApplication::processEvents();
+        fake.main.runAll();
     }
 
     FakePlatform fake;

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-// Widget tests run without a display.
 int main(int argc, char** argv)
 {
+    // Also when run by hand or listed by CTest's discovery, which sets no platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral("9.8.7"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
