@@ -20,6 +20,8 @@ import time
 import dbus
 
 PYTHON = "/usr/bin/python3"
+# Stretches every time-out here, for slow builds (sanitizers) and loaded machines.
+TIME_SCALE = float(os.environ.get("CORVANE_TIME_SCALE", "1"))
 MOCK_INTERFACE = "org.freedesktop.DBus.Mock"
 UPOWER = "org.freedesktop.UPower"
 UPOWER_PATH = "/org/freedesktop/UPower"
@@ -62,8 +64,8 @@ BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 
 
 def wait_for(condition, timeout=30.0, what="a condition", interval=0.05):
-    """Polls `condition` until it returns something true; raises after `timeout` seconds."""
-    deadline = time.monotonic() + timeout
+    """Polls `condition` until it returns something true; raises after `timeout` (scaled) seconds."""
+    deadline = time.monotonic() + timeout * TIME_SCALE
     while True:
         result = condition()
         if result:
@@ -372,7 +374,7 @@ def terminate(process, timeout=10):
     if process.poll() is None:
         process.send_signal(signal.SIGTERM)
         try:
-            process.wait(timeout=timeout)
+            process.wait(timeout=timeout * TIME_SCALE)
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()

@@ -54,16 +54,16 @@ def run(desktop, program, screenshots):
 
     choose_from_menu("Down", "Down", "Return")  # Hide Menu Bar Item
     sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden and showMenuBar = false")
-    assert desktop.launch(program).wait(timeout=60) == 0 and show_menu_bar("false"), "no Alt, no change"
+    assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0 and show_menu_bar("false"), "no Alt, no change"
     desktop.xdotool("keydown", "Alt_L")
     try:
-        assert desktop.launch(program).wait(timeout=60) == 0, "a second launch hands over and exits 0"
+        assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0, "a second launch hands over and exits 0"
     finally:
         desktop.xdotool("keyup", "Alt_L")
     sd.wait_for(lambda: show_menu_bar("true"), what="the tray item back and showMenuBar = true")
 
     choose_from_menu("Up", "Return")  # Quit Corvane
-    assert corvane.wait(timeout=60) == 0, "Quit ends the process with status 0"
+    assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0, "Quit ends the process with status 0"
 
 
 if __name__ == "__main__":
