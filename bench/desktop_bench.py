@@ -1,6 +1,6 @@
 """Figures of the built program on a simulated desktop (private buses, mocks of
 UPower, logind, the notification server and a tray host, Xvfb; see
-tests/ui/simulated_desktop.py), each printed beside its target:
+scripts/simulated_desktop.py), each printed beside its target:
 
   start-up   from starting corvane to the low-battery notification reaching the
              mock server, and from logind's wake signal to the next one (medians
@@ -22,7 +22,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "ui"))
+sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 import simulated_desktop as sd  # noqa: E402
 
 import dbus  # noqa: E402

@@ -47,6 +47,6 @@ if [ "$simulate" -eq 0 ] && on_desktop; then
 fi
 
 echo "No desktop with UPower here: running Corvane on a simulated desktop." >&2
-demo=(/usr/bin/python3 tests/ui/simulated_desktop.py build/corvane --screenshot build/corvane-demo.png)
+demo=(/usr/bin/python3 scripts/simulated_desktop.py build/corvane --screenshot build/corvane-demo.png)
 [ "$once" = 1 ] && demo+=(--once)
 exec "${demo[@]}"

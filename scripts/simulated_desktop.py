@@ -4,9 +4,9 @@ their own), python-dbusmock's UPower, logind and notification server on them,
 an optional status-notifier watcher (so that Qt offers a tray item over D-Bus),
 Xvfb when asked, and a temporary settings folder.
 
-Shared by the end-to-end test and by scripts/run.sh's simulated mode. Every
-process is started here and stopped here by its process id; nothing touches
-the machine's own buses or services.
+Run by scripts/run.sh's simulated mode (see demo below), by the benchmarks and
+by the tests of the built program. Every process is started here and stopped
+here by its process id; nothing touches the machine's own buses or services.
 """
 
 import os
@@ -20,6 +20,8 @@ import time
 import dbus
 
 PYTHON = "/usr/bin/python3"
+# Stretches every time-out here, for slow builds (sanitizers) and loaded machines.
+TIME_SCALE = float(os.environ.get("CORVANE_TIME_SCALE", "1"))
 MOCK_INTERFACE = "org.freedesktop.DBus.Mock"
 UPOWER = "org.freedesktop.UPower"
 UPOWER_PATH = "/org/freedesktop/UPower"
@@ -29,6 +31,17 @@ LOGIND = "org.freedesktop.login1"
 LOGIND_PATH = "/org/freedesktop/login1"
 WATCHER = "org.kde.StatusNotifierWatcher"
 WATCHER_PATH = "/StatusNotifierWatcher"
+
+# The peers each desktop starts: label -> (bus name, which bus, dbusmock arguments).
+PEERS = {
+    "upower": (UPOWER, "system", ["--template", "upower"]),
+    "logind": (LOGIND, "system", ["--template", "logind"]),
+    "notifications": (
+        NOTIFICATIONS,
+        "session",
+        ["--template", "notification_daemon", "-p", '{"capabilities": "body actions persistence"}'],
+    ),
+}
 
 # UPower's device types and states as the adapters read them.
 MOUSE, KEYBOARD, TOUCHPAD = 5, 6, 14
@@ -51,8 +64,8 @@ BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 
 
 def wait_for(condition, timeout=30.0, what="a condition", interval=0.05):
-    """Polls `condition` until it returns something true; raises after `timeout` seconds."""
-    deadline = time.monotonic() + timeout
+    """Polls `condition` until it returns something true; raises after `timeout` (scaled) seconds."""
+    deadline = time.monotonic() + timeout * TIME_SCALE
     while True:
         result = condition()
         if result:
@@ -87,26 +100,20 @@ DEMO_DEVICES = [
 
 
 class SimulatedDesktop:
-    def __init__(self, with_display=True, with_tray=False, log=None):
+    def __init__(self, with_display=True, with_tray=False):
         self.folder = tempfile.mkdtemp(prefix="corvane-desktop-")
         self.config_home = os.path.join(self.folder, "config")
         os.makedirs(self.config_home, mode=0o700)
-        self.log = log or (lambda message: None)
         self._processes = []
+        self.peers = {}  # label -> the process of that peer running now
         self.display = os.environ.get("DISPLAY")
         try:
             self.system_address = self._start_bus("system")
             self.session_address = self._start_bus("session")
             self.system_bus = dbus.bus.BusConnection(self.system_address)
             self.session_bus = dbus.bus.BusConnection(self.session_address)
-            self._start_mock("upower", UPOWER, self.system_bus, ["--template", "upower"])
-            self._start_mock("logind", LOGIND, self.system_bus, ["--template", "logind"])
-            self._start_mock(
-                "notifications",
-                NOTIFICATIONS,
-                self.session_bus,
-                ["--template", "notification_daemon", "-p", '{"capabilities": "body actions persistence"}'],
-            )
+            for label in PEERS:
+                self.start_peer(label)
             if with_tray:
                 self._start_watcher()
             if with_display:
@@ -138,6 +145,13 @@ class SimulatedDesktop:
             raise RuntimeError(f"the private {name} bus did not start")
         return address
 
+    def peer_bus(self, label):
+        return self.system_bus if PEERS[label][1] == "system" else self.session_bus
+
+    def start_peer(self, label):
+        name, _, arguments = PEERS[label]
+        self.peers[label] = self._start_mock(label, name, self.peer_bus(label), arguments)
+
     def _mock_env(self):
         env = dict(os.environ)
         env["DBUS_SYSTEM_BUS_ADDRESS"] = self.system_address
@@ -148,9 +162,10 @@ class SimulatedDesktop:
         system = bus is self.system_bus
         argv = [PYTHON, "-m", "dbusmock"] + (["--system"] if system and "--template" not in arguments else [])
         argv += arguments
-        logfile = open(os.path.join(self.folder, label + ".log"), "w")
-        self._spawn(argv, env=self._mock_env(), stdout=logfile, stderr=subprocess.STDOUT)
+        with open(os.path.join(self.folder, label + ".log"), "w") as logfile:
+            process = self._spawn(argv, env=self._mock_env(), stdout=logfile, stderr=subprocess.STDOUT)
         wait_for(lambda: bus.name_has_owner(name), what=f"the {label} mock")
+        return process
 
     def _start_watcher(self):
         """A status-notifier watcher with a host, so that Qt offers its tray item over D-Bus."""
@@ -194,6 +209,8 @@ class SimulatedDesktop:
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait()
+            if process.stdout is not None:
+                process.stdout.close()
         self._processes.clear()
         shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -237,9 +254,9 @@ class SimulatedDesktop:
         return sum(1 for _, method, _ in self.upower().GetCalls() if method == "EnumerateDevices")
 
     def posted_notifications(self):
-        """Every Notify call so far: (id, app name, summary, body, actions, hints), in order."""
+        """Every Notify call so far (app name, summary, body, actions, hints), in order."""
         posted = []
-        for number, (_, method, args) in enumerate(self.notifications().GetCalls(), start=1):
+        for _, method, args in self.notifications().GetCalls():
             if method == "Notify":
                 posted.append(
                     {
@@ -252,18 +269,9 @@ class SimulatedDesktop:
                 )
         return posted
 
-    def notification_ids(self):
-        """The ids the notification mock handed out, in order (it counts from 1)."""
-        return list(range(1, len(self.posted_notifications()) + 1))
-
     def answer(self, notification_id, action):
         self.notifications().EmitSignal(
             NOTIFICATIONS, "ActionInvoked", "us", [dbus.UInt32(notification_id), dbus.String(action)]
-        )
-
-    def close_notification(self, notification_id, reason=2):
-        self.notifications().EmitSignal(
-            NOTIFICATIONS, "NotificationClosed", "uu", [dbus.UInt32(notification_id), dbus.UInt32(reason)]
         )
 
     def sleep_and_wake(self):
@@ -317,8 +325,8 @@ class SimulatedDesktop:
             env.update(extra)
         return env
 
-    def launch(self, program, stdout=None, stderr=None):
-        return self._spawn([program], env=self.environment(), stdout=stdout, stderr=stderr)
+    def launch(self, program, stdout=None, stderr=None, **environment):
+        return self._spawn([program], env=self.environment(environment), stdout=stdout, stderr=stderr)
 
     def settings_path(self):
         return os.path.join(self.config_home, "corvane", "settings.toml")
@@ -356,8 +364,9 @@ class SimulatedDesktop:
         target = window if window else "root"
         subprocess.run(["import", "-window", target, path], env=self.environment(), check=True)
 
-    def key(self, action, key):
-        subprocess.run(["xdotool", action, key], env=self.environment(), check=True)
+    def xdotool(self, *arguments):
+        """Drives the keyboard and the pointer of the simulated display."""
+        subprocess.run(["xdotool", *arguments], env=self.environment(), check=True)
 
 
 def terminate(process, timeout=10):
@@ -365,7 +374,7 @@ def terminate(process, timeout=10):
     if process.poll() is None:
         process.send_signal(signal.SIGTERM)
         try:
-            process.wait(timeout=timeout)
+            process.wait(timeout=timeout * TIME_SCALE)
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
