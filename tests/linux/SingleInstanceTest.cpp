@@ -13,8 +13,7 @@
 namespace corvane {
 namespace {
 
-// A second launch calls from its own process; here, from another thread
-// with a connection of its own, while the main loop serves the first.
+// A second launch calls from its own process; here from another thread while the main loop serves the first.
 bool activateFromAnotherThread(QDBusConnection connection)
 {
     auto answer = std::async(std::launch::async, [connection] { return SingleInstance::activateRunning(connection); });
@@ -32,7 +31,6 @@ TEST(SingleInstance, ASecondLaunchActivatesTheFirstOnItsMainThread)
         ++activations;
     });
     ASSERT_TRUE(first->claim());
-
     SingleInstance second(bus.connect(), [] { ADD_FAILURE() << "the second instance was activated"; });
     EXPECT_FALSE(second.claim());
     EXPECT_TRUE(activateFromAnotherThread(bus.connect()));
@@ -41,17 +39,16 @@ TEST(SingleInstance, ASecondLaunchActivatesTheFirstOnItsMainThread)
     // Once the first has gone, nobody answers, and a new launch may claim the name.
     first.reset();
     EXPECT_FALSE(activateFromAnotherThread(bus.connect()));
-    SingleInstance third(bus.connect(), [] {});
-    EXPECT_TRUE(third.claim());
+    EXPECT_TRUE(SingleInstance(bus.connect(), [] {}).claim());
 }
 
 TEST(SingleInstance, WithoutASessionBusEveryLaunchRunsAndSaysSo)
 {
-    SingleInstance instance(QDBusConnection(QStringLiteral("no-such-connection")), [] {});
+    const QDBusConnection none(QStringLiteral("no-such-connection"));
     ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(instance.claim());
+    EXPECT_TRUE(SingleInstance(none, [] {}).claim());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("no D-Bus session bus"), std::string::npos);
-    EXPECT_FALSE(SingleInstance::activateRunning(QDBusConnection(QStringLiteral("no-such-connection"))));
+    EXPECT_FALSE(SingleInstance::activateRunning(none));
 }
 
 } // namespace
