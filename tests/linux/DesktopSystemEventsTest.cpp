@@ -7,43 +7,38 @@
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
-
 namespace corvane {
 namespace {
-
-const QString kPath = QStringLiteral("/org/freedesktop/login1");
 
 TEST(DesktopSystemEvents, TheDelayInhibitorIsReleasedAfterTheSleepHandlersAndTakenAgainOnWake)
 {
     test::PrivateBus bus;
-    test::DBusMock logind(bus, "logind", QStringLiteral("org.freedesktop.login1"), kPath);
-    ASSERT_TRUE(logind.ready());
+    test::DBusMock logind(bus, QStringLiteral("logind"), QStringLiteral("org.freedesktop.login1"),
+        QStringLiteral("/org/freedesktop/login1"));
     DesktopSystemEvents events(bus.connect());
-    std::atomic<int> sleeps {0}, wakes {0};
-    std::atomic<bool> heldWhileSleeping {false};
+    int sleeps = 0, wakes = 0;
+    bool heldWhileSleeping = false;
     auto sleepToken = events.onWillSleep([&] {
         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
         heldWhileSleeping = events.holdsInhibitor();
         ++sleeps;
     });
     auto wakeToken = events.onDidWake([&] { ++wakes; });
-    const auto prepareForSleep = [&](bool start) {
-        logind.emitSignal(
-            kPath, QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), {start});
+    const auto prepareForSleep = [&](const char* start) {
+        logind.run(QStringLiteral("self.EmitSignal('org.freedesktop.login1.Manager', 'PrepareForSleep', 'b', [%1])")
+                       .arg(start));
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.holdsInhibitor(); }, 15000));
     const auto inhibit = logind.calls("Inhibit");
-    ASSERT_EQ(inhibit.size(), 1U);
+    ASSERT_EQ(inhibit.size(), 1);
     EXPECT_EQ(inhibit[0], (QVariantList {"sleep", "Corvane", inhibit[0][2], "delay"}));
 
-    prepareForSleep(true);
+    prepareForSleep("True");
     ASSERT_TRUE(QTest::qWaitFor([&] { return sleeps == 1 && !events.holdsInhibitor(); }, 15000));
     EXPECT_TRUE(heldWhileSleeping);
-    EXPECT_EQ(wakes, 0);
-    prepareForSleep(false);
+    prepareForSleep("False");
     ASSERT_TRUE(QTest::qWaitFor([&] { return wakes == 1 && events.holdsInhibitor(); }, 15000));
-    EXPECT_EQ(logind.calls("Inhibit").size(), 2U);
+    EXPECT_EQ(logind.calls("Inhibit").size(), 2);
     EXPECT_EQ(sleeps, 1);
 }
 
@@ -51,10 +46,9 @@ TEST(DesktopSystemEvents, WithoutLogindActivationStillReachesLiveSubscriptions)
 {
     test::PrivateBus bus;
     DesktopSystemEvents events(bus.connect());
-    std::atomic<int> activations {0};
+    int activations = 0;
     auto token = events.onDidBecomeActive([&] { ++activations; });
     events.activate();
-    EXPECT_EQ(activations, 1);
     token.cancel();
     events.activate();
     EXPECT_EQ(activations, 1);

@@ -8,18 +8,12 @@
 #include <QDBusArgument>
 #include <QTest>
 
-#include <atomic>
-#include <mutex>
-#include <ostream>
-
 namespace corvane {
 namespace {
 
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
-const QString kPlainText = QStringLiteral(R"({"capabilities": "body actions persistence"})");
+using Answers = std::vector<std::pair<std::string, std::string>>; // (action, device)
 
-// Records the answers and presents with the options it is given.
+// Presents with the options it is given and records the answers; the center calls it on the main thread.
 class RecordingDelegate final : public UserNotificationCenterDelegate {
 public:
     void willPresent(const NotificationRequest&, std::function<void(std::uint32_t)> completion) override
@@ -29,47 +23,30 @@ public:
     }
     void didReceive(const NotificationResponse& response, std::function<void()> completion) override
     {
-        std::lock_guard lock(mutex);
-        responses.emplace_back(response.actionIdentifier, response.request.content.userInfo.at("device"));
+        answers.emplace_back(response.actionIdentifier, response.request.content.userInfo.at("device"));
         completion();
     }
-    std::size_t responseCount()
-    {
-        std::lock_guard lock(mutex);
-        return responses.size();
-    }
-
     std::uint32_t options = 0;
-    std::atomic<int> presentations {0};
-    std::mutex mutex;
-    std::vector<std::pair<std::string, std::string>> responses; // (action, device)
+    int presentations = 0;
+    Answers answers;
 };
 
 class FreedesktopNotificationCenterTest : public ::testing::Test {
 protected:
-    void SetUp() override { start(kPlainText); }
-
-    void start(const QString& parameters)
+    void SetUp() override
     {
-        m_server = std::make_unique<test::DBusMock>(m_bus, "notification_daemon", kInterface, kPath, parameters);
-        ASSERT_TRUE(m_server->ready());
-        m_center = std::make_unique<FreedesktopNotificationCenter>(m_bus.connect(), [this] { return m_active; });
         m_center->setNotificationCategories({{notification::kCategoryIdentifier,
             {{notification::kRemindAction, "Remind Me Tomorrow"}, {notification::kNeverAction, "Never Remind Me"}}}});
         m_center->setDelegate(&m_delegate);
     }
 
-    // Posts a low-battery warning for `device` and waits for its one completion.
-    void post(const std::string& device, const std::string& body = "Battery level is 12%.")
+    // Posts a warning for `device` and waits for its completion, which must come once and without error.
+    void post(const std::string& device)
     {
-        NotificationRequest request;
-        request.identifier = "ID-" + device;
-        request.content.title = "Key<b>board</b>";
-        request.content.body = body;
-        request.content.userInfo = {{"device", device}};
-        request.content.defaultSound = true;
-        request.content.categoryIdentifier = notification::kCategoryIdentifier;
-        std::atomic<int> completions {0};
+        const NotificationRequest request {"ID-" + device,
+            {"Key<b>board</b>", "", "<i>Mouse</i> & co", {{"device", device}}, true,
+                notification::kCategoryIdentifier}};
+        int completions = 0;
         m_center->add(request, [&](std::optional<NotificationError> error) {
             EXPECT_FALSE(error.has_value());
             ++completions;
@@ -79,163 +56,113 @@ protected:
         EXPECT_EQ(completions, 1);
     }
 
-    std::vector<std::string> delivered()
-    {
-        std::optional<std::vector<std::string>> devices;
-        m_center->getDeliveredNotifications([&](std::vector<NotificationRequest> requests) {
-            devices.emplace();
-            for (const auto& request : requests)
-                devices->push_back(request.content.userInfo.at("device"));
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return devices.has_value(); }, 15000));
-        return devices.value_or(std::vector<std::string> {});
-    }
-
-    void emitSignal(const char* name, const QVariantList& arguments)
-    {
-        m_server->emitSignal(kPath, kInterface, QString::fromLatin1(name), arguments);
-    }
-
     test::PrivateBus m_bus;
-    std::unique_ptr<test::DBusMock> m_server;
+    std::optional<test::DBusMock> m_server {std::in_place, m_bus, QStringLiteral("notification_daemon"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications")};
     RecordingDelegate m_delegate;
     bool m_active = false;
-    std::unique_ptr<FreedesktopNotificationCenter> m_center;
+    std::unique_ptr<FreedesktopNotificationCenter> m_center {
+        std::make_unique<FreedesktopNotificationCenter>(m_bus.connect(), [this] { return m_active; })};
 };
 
-TEST_F(FreedesktopNotificationCenterTest, AuthorizationFollowsTheServerAnsweringItsInformation)
+TEST_F(FreedesktopNotificationCenterTest, AuthorizationIsTheServerAnsweringForItsInformation)
 {
     std::optional<std::pair<bool, std::optional<NotificationError>>> answer;
     std::optional<std::int64_t> status;
     const auto ask = [&] {
         answer.reset();
         status.reset();
-        m_center->requestAuthorization(notification::kOptionAlert | notification::kOptionSound,
+        m_center->requestAuthorization(notification::kOptionAlert,
             [&](bool granted, std::optional<NotificationError> error) { answer.emplace(granted, std::move(error)); });
         m_center->getAuthorizationStatus([&](std::int64_t value) { status = value; });
-        return QTest::qWaitFor([&] { return answer.has_value() && status.has_value(); }, 15000);
+        return QTest::qWaitFor([&] { return answer && status; }, 15000);
     };
     ASSERT_TRUE(ask());
-    EXPECT_TRUE(answer->first);
-    EXPECT_FALSE(answer->second.has_value());
+    EXPECT_TRUE(answer->first && !answer->second);
     EXPECT_EQ(*status, notification::kAuthorized);
-    EXPECT_GE(m_server->calls("GetServerInformation").size(), 1U);
-
-    m_server->stop();
+    EXPECT_GE(m_server->calls("GetServerInformation").size(), 1);
+    m_server.reset();
     ASSERT_TRUE(ask());
-    EXPECT_FALSE(answer->first);
     EXPECT_EQ(*status, notification::kDenied);
-    ASSERT_TRUE(answer->second.has_value());
-    EXPECT_NE(answer->second->description.find("No notification server"), std::string::npos);
+    EXPECT_FALSE(answer->first);
+    EXPECT_NE(
+        answer->second.value_or(NotificationError {}).description.find("No notification server"), std::string::npos);
 }
 
-struct MarkupCase {
-    const char* name;
-    QString parameters;
-    const char* capabilitiesFail; // python raising from GetCapabilities, or nullptr
-    const char* body;
-};
-
-void PrintTo(const MarkupCase& value, std::ostream* out) { *out << value.name; }
-
-class NotificationMarkup : public FreedesktopNotificationCenterTest, public ::testing::WithParamInterface<MarkupCase> {
-protected:
-    void SetUp() override { }
-};
-
-INSTANTIATE_TEST_SUITE_P(Servers, NotificationMarkup,
-    ::testing::Values(MarkupCase {"PlainText", kPlainText, nullptr, "<i>Mouse</i> & co"},
-        // The template's default capabilities include "body-markup".
-        MarkupCase {"Markup", "", nullptr, "&lt;i&gt;Mouse&lt;/i&gt; &amp; co"},
-        MarkupCase {"Unknown", kPlainText, "raise dbus.exceptions.DBusException('gone', name='org.example.Gone')",
-            "&lt;i&gt;Mouse&lt;/i&gt; &amp; co"}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST_P(NotificationMarkup, TheBodyIsEscapedUnlessTheServerSurelyReadsPlainText)
-{
-    start(GetParam().parameters);
-    if (GetParam().capabilitiesFail)
-        m_server->mock("AddMethod", {kInterface, "GetCapabilities", "", "as", GetParam().capabilitiesFail});
-    post("AA:02", "<i>Mouse</i> & co");
-    const auto calls = m_server->calls("Notify");
-    ASSERT_EQ(calls.size(), 1U);
-    EXPECT_EQ(calls[0][4].toString(), QString::fromUtf8(GetParam().body));
-}
-
-struct PresentCase {
-    const char* name;
+struct PostCase {
+    const char* capabilities; // python for the server's GetCapabilities
     bool active;
     std::uint32_t options; // the delegate's answer while active
+    const char* body;
     const char* soundHint; // nullptr: not posted
 };
 
-void PrintTo(const PresentCase& value, std::ostream* out) { *out << value.name; }
+class NotificationPost : public FreedesktopNotificationCenterTest, public ::testing::WithParamInterface<PostCase> { };
 
-class NotificationPresentation : public FreedesktopNotificationCenterTest,
-                                 public ::testing::WithParamInterface<PresentCase> { };
+constexpr const char* kPlain = "ret = ['body', 'actions']";
+constexpr const char* kMarkup = "ret = ['body', 'body-markup', 'actions']";
+constexpr const char* kUnknown = "raise dbus.exceptions.DBusException('gone', name='org.example.Gone')";
+constexpr const char* kBody = "<i>Mouse</i> & co";
+constexpr const char* kEscaped = "&lt;i&gt;Mouse&lt;/i&gt; &amp; co";
 
-INSTANTIATE_TEST_SUITE_P(Options, NotificationPresentation,
-    ::testing::Values(PresentCase {"Inactive", false, 0, "sound-name"}, PresentCase {"Full", true, 26, "sound-name"},
-        PresentCase {"ListWithoutSound", true, notification::kPresentList, "suppress-sound"},
-        PresentCase {"BannerWithoutSound", true, notification::kPresentBanner, "suppress-sound"},
-        PresentCase {"SoundOnly", true, notification::kPresentSound, nullptr},
-        PresentCase {"Nothing", true, 0, nullptr}),
-    [](const auto& test) { return std::string(test.param.name); });
+// The body is escaped unless the server surely reads plain text. While Corvane is active its delegate decides
+// how to present; otherwise the server shows it all.
+INSTANTIATE_TEST_SUITE_P(Servers, NotificationPost,
+    ::testing::Values(PostCase {kPlain, false, 0, kBody, "sound-name"},
+        PostCase {kMarkup, false, 0, kEscaped, "sound-name"}, PostCase {kUnknown, false, 0, kEscaped, "sound-name"},
+        PostCase {kPlain, true, 26, kBody, "sound-name"},
+        PostCase {kPlain, true, notification::kPresentList, kBody, "suppress-sound"},
+        PostCase {kPlain, true, notification::kPresentBanner, kBody, "suppress-sound"},
+        PostCase {kPlain, true, notification::kPresentSound, kBody, nullptr},
+        PostCase {kPlain, true, 0, kBody, nullptr}));
 
-// While Corvane is active its delegate decides how to present; otherwise the server shows all.
-TEST_P(NotificationPresentation, PostsWithTheActionsAndHintsOfThePresentation)
+TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
 {
+    m_server->mock(
+        "AddMethod", {"org.freedesktop.Notifications", "GetCapabilities", "", "as", GetParam().capabilities});
     m_active = GetParam().active;
     m_delegate.options = GetParam().options;
-    post("AA:09");
+    post("AA:01");
     EXPECT_EQ(m_delegate.presentations, GetParam().active ? 1 : 0);
     const auto calls = m_server->calls("Notify");
-    ASSERT_EQ(calls.size(), GetParam().soundHint ? 1U : 0U);
+    ASSERT_EQ(calls.size(), GetParam().soundHint ? 1 : 0);
     if (calls.empty())
         return;
     EXPECT_EQ(calls[0][0].toString(), "Corvane");
     EXPECT_EQ(calls[0][3].toString(), "Key<b>board</b>");
+    EXPECT_EQ(calls[0][4].toString(), GetParam().body);
     EXPECT_EQ(calls[0][5].toStringList(),
         QStringList({"REMIND_ACTION", "Remind Me Tomorrow", "NEVER_ACTION", "Never Remind Me", "default", ""}));
     const auto hints = qdbus_cast<QVariantMap>(calls[0][6].value<QDBusArgument>());
-    EXPECT_EQ(hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
-    EXPECT_EQ(hints.value("urgency").toInt(), 1);
-    EXPECT_EQ(hints.value("desktop-entry").toString(), "corvane");
-    EXPECT_EQ(hints.value("category").toString(), "device");
+    EXPECT_EQ(hints.value("urgency"), QVariant::fromValue(uchar {1}));
+    EXPECT_EQ(hints.value("desktop-entry"), "corvane");
+    EXPECT_EQ(hints.value("category"), "device");
     EXPECT_TRUE(hints.contains(GetParam().soundHint));
     EXPECT_EQ(hints.size(), 4);
 }
 
-// Ids 1, 2, 3 are ours, 77 another application's. Must hold: one answer per notification; reason 2
+// Ids 1, 2 and 3 are ours, 77 another application's. Must hold: one answer per notification; reason 2
 // (dismissed) answers only when no action came first; expiry (reason 1) answers nothing.
 TEST_F(FreedesktopNotificationCenterTest, ActionsAndDismissalsReachTheDelegateOnce)
 {
     for (const char* device : {"AA:05", "AA:06", "AA:07"})
         post(device);
-    EXPECT_EQ(delivered(), (std::vector<std::string> {"AA:05", "AA:06", "AA:07"}));
-    emitSignal("ActionInvoked", {77U, "default"});
-    emitSignal("NotificationClosed", {77U, 2U});
-    emitSignal("ActionInvoked", {1U, "NEVER_ACTION"});
-    emitSignal("NotificationClosed", {1U, 2U});
-    emitSignal("NotificationClosed", {2U, 2U});
-    emitSignal("NotificationClosed", {3U, 1U});
-    // Signals arrive in order: once the last is handled, every answer has been given.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_delegate.responseCount() >= 2 && delivered().empty(); }, 15000));
-    std::lock_guard lock(m_delegate.mutex);
-    EXPECT_EQ(m_delegate.responses,
-        (std::vector<std::pair<std::string, std::string>> {
-            {"NEVER_ACTION", "AA:05"}, {notification::kDismissActionIdentifier, "AA:06"}}));
-}
-
-// The new server numbers from 1 again: what the old one showed is gone, the new ids are tracked afresh.
-TEST_F(FreedesktopNotificationCenterTest, ARestartedServerEmptiesTheDeliveredList)
-{
-    post("AA:07");
-    m_server.reset();
-    m_server = std::make_unique<test::DBusMock>(m_bus, "notification_daemon", kInterface, kPath, kPlainText);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered().empty(); }, 15000));
-    post("AA:08");
-    EXPECT_EQ(delivered(), std::vector<std::string> {"AA:08"});
+    m_server->run("for name, signature, args in [('ActionInvoked', 'us', [77, 'default']), "
+                  "('NotificationClosed', 'uu', [77, 2]), ('ActionInvoked', 'us', [1, 'NEVER_ACTION']), "
+                  "('NotificationClosed', 'uu', [1, 2]), ('NotificationClosed', 'uu', [2, 2]), "
+                  "('NotificationClosed', 'uu', [3, 1])]:\n"
+                  "    self.EmitSignal('org.freedesktop.Notifications', name, signature, args)");
+    // Signals arrive in order: once the last has emptied the delivered list, every answer has been given.
+    std::optional<std::size_t> delivered;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            m_center->getDeliveredNotifications(
+                [&](std::vector<NotificationRequest> shown) { delivered = shown.size(); });
+            return delivered == 0U;
+        },
+        15000));
+    EXPECT_EQ(
+        m_delegate.answers, (Answers {{"NEVER_ACTION", "AA:05"}, {notification::kDismissActionIdentifier, "AA:06"}}));
 }
 
 } // namespace

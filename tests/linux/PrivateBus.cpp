@@ -3,9 +3,6 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QFile>
 #include <QTest>
 
@@ -14,18 +11,6 @@
 
 namespace corvane::test {
 
-namespace {
-
-const QString kMockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
-const QString kUPower = QStringLiteral("org.freedesktop.UPower");
-const QString kUPowerPath = QStringLiteral("/org/freedesktop/UPower");
-
-// Helpers inside the mock: Run executes python code, AddPlain adds an object without methods.
-const QString kRun = QStringLiteral("exec(args[0])");
-const QString kAddPlain = QStringLiteral("self.AddObject(args[0], args[1], args[2], [])");
-
-} // namespace
-
 void StopProcess::operator()(QProcess* process) const
 {
     process->terminate();
@@ -33,12 +18,6 @@ void StopProcess::operator()(QProcess* process) const
         process->kill();
     process->waitForFinished();
     delete process;
-}
-
-QString readLine(QProcess& process)
-{
-    while (!process.canReadLine() && process.waitForReadyRead(30000)) { }
-    return QString::fromUtf8(process.readLine()).trimmed();
 }
 
 Process startProcess(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
@@ -52,19 +31,24 @@ Process startProcess(const QString& program, const QStringList& arguments, const
     return process;
 }
 
+QString readLine(QProcess& process)
+{
+    while (!process.canReadLine() && process.waitForReadyRead(30000)) { }
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
+
 PrivateBus::PrivateBus()
 {
-    const auto config = folder.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    file.open(QIODevice::WriteOnly);
-    file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL</auth>"
-                              "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
-                   .arg(folder.path())
-                   .toUtf8());
-    file.close();
+    QFile config(folder.filePath(QStringLiteral("bus.conf")));
+    config.open(QIODevice::WriteOnly);
+    config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL"
+                                "</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
+                     .arg(folder.path())
+                     .toUtf8());
+    config.close();
     m_daemon = startProcess(QStringLiteral("/usr/bin/dbus-daemon"),
-        {"--config-file=" + config, "--nofork", "--nopidfile", "--print-address=1"});
+        {"--config-file=" + config.fileName(), "--nofork", "--nopidfile", "--print-address=1"});
     address = readLine(*m_daemon);
     if (address.isEmpty())
         throw std::runtime_error("the private dbus-daemon did not start");
@@ -88,27 +72,28 @@ DBusMock::DBusMock(PrivateBus& bus, const QString& templateName, const QString& 
     : m_connection(bus.connect())
     , m_busName(busName)
     , m_mainPath(mainPath)
+    , m_log(bus.folder.filePath(busName + QStringLiteral(".log")))
 {
-    static std::atomic<int> counter {0};
-    m_log = bus.folder.filePath(QStringLiteral("%1-%2.log").arg(templateName).arg(++counter));
-    QStringList arguments {"-m", "dbusmock", "--template", templateName, "--logfile", m_log};
-    if (!parameters.isEmpty())
-        arguments << "-p" << parameters;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.address);
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
-    m_process = startProcess(QStringLiteral("/usr/bin/python3"), arguments, environment);
-    m_ready
-        = QTest::qWaitFor([this] { return m_connection.interface()->isServiceRegistered(m_busName).value(); }, 30000);
-    if (m_ready) {
-        mock(QStringLiteral("AddMethod"), {kMockInterface, "Run", "s", "", kRun});
-        mock(QStringLiteral("AddMethod"), {kMockInterface, "AddPlain", "ssa{sv}", "", kAddPlain});
-    }
+    m_process = startProcess(QStringLiteral("/usr/bin/python3"),
+        {"-m", "dbusmock", "--template", templateName, "--logfile", m_log, "-p",
+            parameters.isEmpty() ? QStringLiteral("{}") : parameters},
+        environment);
+    if (!QTest::qWaitFor([this] { return m_connection.interface()->isServiceRegistered(m_busName).value(); }, 30000))
+        throw std::runtime_error("the mock of " + busName.toStdString() + " did not start");
+    // Helpers: Run executes python code, AddPlain adds an object without methods.
+    const QString mockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
+    mock(QStringLiteral("AddMethod"), {mockInterface, "Run", "s", "", "exec(args[0])"});
+    mock(QStringLiteral("AddMethod"),
+        {mockInterface, "AddPlain", "ssa{sv}", "", "self.AddObject(args[0], args[1], args[2], [])"});
 }
 
-QVariantList DBusMock::mock(const QString& method, const QVariantList& arguments, const QString& path)
+QVariantList DBusMock::mock(const QString& method, const QVariantList& arguments)
 {
-    auto call = QDBusMessage::createMethodCall(m_busName, path.isEmpty() ? m_mainPath : path, kMockInterface, method);
+    auto call
+        = QDBusMessage::createMethodCall(m_busName, m_mainPath, QStringLiteral("org.freedesktop.DBus.Mock"), method);
     call.setArguments(arguments);
     const auto reply = m_connection.call(call, QDBus::Block, 120000);
     if (reply.type() != QDBusMessage::ReplyMessage)
@@ -116,36 +101,25 @@ QVariantList DBusMock::mock(const QString& method, const QVariantList& arguments
     return reply.arguments();
 }
 
-void DBusMock::emitSignal(
-    const QString& path, const QString& interface, const QString& name, const QVariantList& arguments)
-{
-    QVariantList wrapped;
-    QString signature;
-    for (const auto& argument : arguments) {
-        wrapped << QVariant::fromValue(QDBusVariant(argument));
-        signature += QDBusMetaType::typeToSignature(argument.metaType());
-    }
-    mock(QStringLiteral("EmitSignal"), {interface, name, signature, wrapped}, path);
-}
-
 QList<QVariantList> DBusMock::calls(const QString& method)
 {
-    const auto reply = mock(QStringLiteral("GetMethodCalls"), {method}).constFirst().value<QDBusArgument>();
     QList<QVariantList> result;
+    const auto reply = mock(QStringLiteral("GetMethodCalls"), {method}).constFirst().value<QDBusArgument>();
     for (const auto& [time, arguments] : qdbus_cast<QList<std::pair<qulonglong, QVariantList>>>(reply))
         result << arguments;
     return result;
 }
 
-std::size_t DBusMock::callsTo(const std::string& method) const
+std::size_t DBusMock::callsTo(const char* method) const
 {
-    QFile file(m_log);
-    file.open(QIODevice::ReadOnly);
-    return static_cast<std::size_t>(file.readAll().count(method.c_str()));
+    QFile log(m_log);
+    log.open(QIODevice::ReadOnly);
+    return static_cast<std::size_t>(log.readAll().count(method));
 }
 
 UPowerMock::UPowerMock(PrivateBus& bus)
-    : DBusMock(bus, QStringLiteral("upower"), kUPower, kUPowerPath)
+    : DBusMock(bus, QStringLiteral("upower"), QStringLiteral("org.freedesktop.UPower"),
+        QStringLiteral("/org/freedesktop/UPower"))
 {
 }
 
@@ -160,9 +134,8 @@ QVariantMap UPowerMock::keyboard(const QString& model, double percentage, const 
 
 void UPowerMock::add(const QString& name, const QVariantMap& properties)
 {
-    const QString path = kUPowerPath + QStringLiteral("/devices/") + name;
-    mock(QStringLiteral("AddPlain"), {path, kUPower + QStringLiteral(".Device"), properties});
-    emitSignal(kUPowerPath, kUPower, QStringLiteral("DeviceAdded"), {QVariant::fromValue(QDBusObjectPath(path))});
+    mock(QStringLiteral("AddPlain"),
+        {"/org/freedesktop/UPower/devices/" + name, QStringLiteral("org.freedesktop.UPower.Device"), properties});
 }
 
 void UPowerMock::addKeyboards(const QString& prefix, int first, int count, double percentage)

@@ -20,7 +20,7 @@ using Process = std::unique_ptr<QProcess, StopProcess>;
 // Starts `program`; throws unless it runs.
 Process startProcess(const QString& program, const QStringList& arguments,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
-// The next line the process writes to its output, without its end; empty on time-out.
+// The next line the process writes to its output, trimmed; empty on time-out.
 QString readLine(QProcess& process);
 
 // A dbus-daemon with a configuration of its own in a temporary folder; never the machine's buses.
@@ -39,23 +39,20 @@ private:
     QStringList m_connections;
 };
 
-// A python-dbusmock template on a private bus (which is also its system bus).
+// A python-dbusmock template on a private bus, which is also its system bus; throws unless it comes up.
 class DBusMock {
 public:
     DBusMock(PrivateBus& bus, const QString& templateName, const QString& busName, const QString& mainPath,
         const QString& parameters = {});
 
-    bool ready() const { return m_ready; }
-    // Calls a method of the mock's control interface on `path` (the main object when empty); throws on error.
-    QVariantList mock(const QString& method, const QVariantList& arguments = {}, const QString& path = {});
+    // Calls a method of the mock's control interface on the main object; throws on error.
+    QVariantList mock(const QString& method, const QVariantList& arguments = {});
     // Runs python code inside the mock, with `self` the main object.
     void run(const QString& code) { mock(QStringLiteral("Run"), {code}); }
-    void emitSignal(const QString& path, const QString& interface, const QString& name, const QVariantList& arguments);
     // The arguments of each call of `method` on the main object.
     QList<QVariantList> calls(const QString& method);
     // How many times the mock's log shows `method` called, property reads included.
-    std::size_t callsTo(const std::string& method) const;
-    void stop() { m_process.reset(); }
+    std::size_t callsTo(const char* method) const;
 
 private:
     QDBusConnection m_connection;
@@ -63,7 +60,6 @@ private:
     QString m_mainPath;
     QString m_log;
     Process m_process;
-    bool m_ready = false;
 };
 
 // python-dbusmock's UPower; devices are named under .../devices/.

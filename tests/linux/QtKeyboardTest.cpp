@@ -4,11 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTest>
-
-#include <cstdlib>
-#include <filesystem>
 
 namespace corvane {
 namespace {
@@ -16,27 +14,22 @@ namespace {
 // The Alt key as a real X server (Xvfb, on a display of its own) reports it, pressed by xdotool.
 TEST(QtKeyboard, TheAltKeyIsSeenWhileItIsHeld)
 {
-    if (!std::filesystem::exists("/usr/bin/Xvfb") || !std::filesystem::exists("/usr/bin/xdotool"))
+    if (!QFile::exists("/usr/bin/Xvfb") || !QFile::exists("/usr/bin/xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    const auto xvfb = test::startProcess(
-        QStringLiteral("/usr/bin/Xvfb"), {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    const auto xvfb = test::startProcess("/usr/bin/Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
     const auto display = test::readLine(*xvfb);
     ASSERT_FALSE(display.isEmpty()) << "Xvfb did not start";
-    ::setenv("DISPLAY", (":" + display).toUtf8().constData(), 1);
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    qputenv("DISPLAY", (":" + display).toUtf8());
+    qputenv("QT_QPA_PLATFORM", "xcb");
     int argc = 1;
-    std::string name = "linux_desktop_tests";
-    std::vector<char*> argv {name.data(), nullptr};
-    QGuiApplication application(argc, argv.data());
-    const auto press = [](const char* action) {
-        return QProcess::execute(QStringLiteral("/usr/bin/xdotool"), {action, "Alt_L"});
-    };
-
+    char name[] = "linux_desktop_tests";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
     QtKeyboard keyboard;
     EXPECT_FALSE(keyboard.isOptionKeyHeld());
-    ASSERT_EQ(press("keydown"), 0);
+    ASSERT_EQ(QProcess::execute("/usr/bin/xdotool", {"keydown", "Alt_L"}), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return keyboard.isOptionKeyHeld(); }, 10000));
-    ASSERT_EQ(press("keyup"), 0);
+    ASSERT_EQ(QProcess::execute("/usr/bin/xdotool", {"keyup", "Alt_L"}), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !keyboard.isOptionKeyHeld(); }, 10000));
 }
 

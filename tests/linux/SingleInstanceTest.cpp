@@ -7,13 +7,12 @@
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
 #include <future>
 
 namespace corvane {
 namespace {
 
-// A second launch calls from its own process; here from another thread while the main loop serves the first.
+// A second launch asks from its own process; here from another thread while the main loop serves the first.
 bool activateFromAnotherThread(QDBusConnection connection)
 {
     auto answer = std::async(std::launch::async, [connection] { return SingleInstance::activateRunning(connection); });
@@ -25,17 +24,15 @@ bool activateFromAnotherThread(QDBusConnection connection)
 TEST(SingleInstance, ASecondLaunchActivatesTheFirstOnItsMainThread)
 {
     test::PrivateBus bus;
-    std::atomic<int> activations {0};
+    int activations = 0;
     auto first = std::make_unique<SingleInstance>(bus.connect(), [&] {
         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
         ++activations;
     });
     ASSERT_TRUE(first->claim());
-    SingleInstance second(bus.connect(), [] { ADD_FAILURE() << "the second instance was activated"; });
-    EXPECT_FALSE(second.claim());
+    EXPECT_FALSE(SingleInstance(bus.connect(), [] { ADD_FAILURE() << "the second launch was activated"; }).claim());
     EXPECT_TRUE(activateFromAnotherThread(bus.connect()));
     EXPECT_EQ(activations, 1);
-
     // Once the first has gone, nobody answers, and a new launch may claim the name.
     first.reset();
     EXPECT_FALSE(activateFromAnotherThread(bus.connect()));

@@ -13,102 +13,84 @@ namespace {
 
 using namespace std::chrono;
 using test::UPowerMock;
+using Entries = std::map<std::string, std::map<std::string, RegistryValue>>; // by "<class> <serial>"
 
-constexpr const char* kHid = "AppleDeviceManagementHIDEventService";
-constexpr const char* kMouse = "BNBMouseDevice";
-
-using Entries = std::map<std::string, std::map<std::string, RegistryValue>>;
-
-// One session's entries by "<class> <serial>", read on a plain thread as the reader does; nothing
-// when UPower could not be read.
+// One session's entries, read on a plain thread as the reader does; nothing when UPower could not be read.
 std::optional<Entries> read(Registry& registry)
 {
     std::optional<Entries> result;
     std::thread([&] {
         auto session = registry.openSession();
         Entries found;
-        for (const std::string serviceClass : {kHid, kMouse}) {
+        for (const std::string serviceClass : {"AppleDeviceManagementHIDEventService", "BNBMouseDevice"}) {
             auto services = session->matchingServices(serviceClass);
-            if (!services)
-                return;
-            while (auto entry = services->next()) {
+            for (auto entry = services ? services->next() : nullptr; entry; entry = services->next()) {
                 auto& properties = found[serviceClass + " " + std::get<std::string>(entry->property("SerialNumber"))];
                 for (const char* key : {"Product", "BatteryPercent", "BatteryStatusFlags", "BatteryLow"})
                     properties[key] = entry->property(key);
             }
+            if (!services)
+                return;
         }
         result = found;
     }).join();
     return result;
 }
 
-using Expected = std::map<std::string, RegistryValue>;
-
 struct MappingCase {
-    const char* name;
     std::vector<QVariantMap> devices;
-    std::map<std::string, Expected> expected; // by "<class> <serial>", of every entry
+    Entries expected; // every entry, with the properties that matter
 };
 
-void PrintTo(const MappingCase& value, std::ostream* out) { *out << value.name; }
-
-const std::string kKeyboard = std::string(kHid) + " AA:BB:CC:DD:EE:01";
-const std::string kPointer = std::string(kMouse) + " AA:BB:CC:DD:EE:01";
+const std::string kKeyboard = "AppleDeviceManagementHIDEventService AA:BB:CC:DD:EE:01";
+const std::string kPointer = "BNBMouseDevice AA:BB:CC:DD:EE:01";
 const QVariantMap kKernel {{"Serial", ""}, {"NativePath", "hid-aa:bb:cc:dd:ee:01-battery"}, {"State", 1U}};
+const auto kBlueZ = UPowerMock::keyboard("BlueZ", 71, {{"State", 0U}});
+const auto kKernelTwin = UPowerMock::keyboard("Kernel", 70, kKernel);
 
-class UPowerRegistryTest : public ::testing::TestWithParam<MappingCase> {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_upower.ready()); }
-
-    test::PrivateBus m_bus;
-    UPowerMock m_upower {m_bus};
-};
+class UPowerRegistryTest : public ::testing::TestWithParam<MappingCase> { };
 
 INSTANTIATE_TEST_SUITE_P(Devices, UPowerRegistryTest,
-    ::testing::Values(MappingCase {"Keyboard", {UPowerMock::keyboard("K", 84.6, {{"Serial", "aa:bb:cc:dd:ee:01"}})},
+    ::testing::Values(MappingCase {{UPowerMock::keyboard("K", 84.6, {{"Serial", "aa:bb:cc:dd:ee:01"}})},
                           {{kKeyboard,
                               {{"Product", std::string("K")}, {"BatteryPercent", std::int64_t {85}},
                                   {"BatteryStatusFlags", std::int64_t {0}}, {"BatteryLow", {}}}}}},
-        MappingCase {"Charging", {UPowerMock::keyboard("K", 12, {{"State", 1U}})},
+        MappingCase {{UPowerMock::keyboard("K", 12, {{"State", 1U}})},
             {{kKeyboard, {{"BatteryStatusFlags", std::int64_t {3}}}}}},
-        MappingCase {"MouseLow", {UPowerMock::keyboard("M", 55, {{"Type", 5U}, {"BatteryLevel", 3U}})},
+        // Pointing devices with a coarse level (1 is none) are low at 3 and 4; keyboards ignore it.
+        MappingCase {{UPowerMock::keyboard("M", 55, {{"Type", 5U}, {"BatteryLevel", 3U}})},
             {{kPointer, {{"BatteryLow", true}, {"BatteryPercent", std::int64_t {55}}}}}},
-        MappingCase {"MouseCritical", {UPowerMock::keyboard("M", 55, {{"Type", 5U}, {"BatteryLevel", 4U}})},
-            {{kPointer, {{"BatteryLow", true}}}}},
-        MappingCase {"TouchpadFull", {UPowerMock::keyboard("T", 55, {{"Type", 14U}, {"BatteryLevel", 8U}})},
+        MappingCase {{UPowerMock::keyboard("T", 55, {{"Type", 14U}, {"BatteryLevel", 8U}})},
             {{kPointer, {{"BatteryLow", false}}}}},
-        // Level 1 is none: a mouse with a real percentage. Only pointing devices take the coarse branch.
-        MappingCase {"MouseWithoutLevel", {UPowerMock::keyboard("M", 55, {{"Type", 5U}})}, {{kKeyboard, {}}}},
-        MappingCase {"KeyboardWithLevel", {UPowerMock::keyboard("K", 55, {{"BatteryLevel", 3U}})}, {{kKeyboard, {}}}},
+        MappingCase {{UPowerMock::keyboard("M", 55, {{"Type", 5U}})}, {{kKeyboard, {{"BatteryLow", {}}}}}},
+        MappingCase {{UPowerMock::keyboard("K", 55, {{"BatteryLevel", 3U}})}, {{kKeyboard, {{"BatteryLow", {}}}}}},
+        // Zero is a reading only once the state is known.
+        MappingCase {{UPowerMock::keyboard("K", 49.5)}, {{kKeyboard, {{"BatteryPercent", std::int64_t {50}}}}}},
         MappingCase {
-            "Rounded", {UPowerMock::keyboard("K", 49.5)}, {{kKeyboard, {{"BatteryPercent", std::int64_t {50}}}}}},
-        MappingCase {"EmptyButKnown", {UPowerMock::keyboard("K", 0, {{"State", 3U}})},
-            {{kKeyboard, {{"BatteryPercent", std::int64_t {0}}}}}},
-        MappingCase {
-            "JustConnected", {UPowerMock::keyboard("K", 0, {{"State", 0U}})}, {{kKeyboard, {{"BatteryPercent", {}}}}}},
+            {UPowerMock::keyboard("K", 0, {{"State", 3U}})}, {{kKeyboard, {{"BatteryPercent", std::int64_t {0}}}}}},
+        MappingCase {{UPowerMock::keyboard("K", 0, {{"State", 0U}})}, {{kKeyboard, {{"BatteryPercent", {}}}}}},
         // A kernel battery is known by the address in its path, and is the same device as BlueZ's.
-        MappingCase {"KernelAndBlueZTwins",
-            {UPowerMock::keyboard("Kernel", 70, kKernel), UPowerMock::keyboard("BlueZ", 71, {{"State", 0U}})},
+        MappingCase {{kKernelTwin, kBlueZ},
             {{kKeyboard, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", std::int64_t {3}}}}}},
-        MappingCase {"BlueZAndKernelTwins",
-            {UPowerMock::keyboard("BlueZ", 71, {{"State", 0U}}), UPowerMock::keyboard("Kernel", 70, kKernel)},
+        MappingCase {{kBlueZ, kKernelTwin},
             {{kKeyboard, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", std::int64_t {3}}}}}},
-        MappingCase {"ReceiverWithoutAddress",
-            {UPowerMock::keyboard("K", 50, {{"Serial", ""}, {"NativePath", "hid-0003:046D:C52B.0005-battery"}})}, {}},
-        MappingCase {"NotInputPeripherals",
+        // Not input peripherals, or without an identity.
+        MappingCase {
             {UPowerMock::keyboard("Laptop", 50, {{"Type", 2U}}), UPowerMock::keyboard("K", 50, {{"PowerSupply", true}}),
                 UPowerMock::keyboard("K", 50, {{"IsPresent", false}}), UPowerMock::keyboard("K", 50, {{"Type", 6}}),
-                UPowerMock::keyboard("K", 50, {{"IsPresent", "yes"}})},
-            {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+                UPowerMock::keyboard("K", 50, {{"IsPresent", "yes"}}),
+                UPowerMock::keyboard("K", 50, {{"Serial", ""}, {"NativePath", "hid-0003:046D:C52B.0005-battery"}})},
+            {}}));
 
-// Must hold besides the entries: one EnumerateDevices and one GetAll per device in each session.
+// Besides the entries, each session costs one EnumerateDevices and one GetAll per device.
 TEST_P(UPowerRegistryTest, EachSessionListsEveryInputDeviceFromOneReadEach)
 {
-    UPowerRegistry registry(m_bus.connect());
-    ASSERT_EQ(read(registry), std::optional<Entries>(Entries {}));
+    test::PrivateBus bus;
+    UPowerMock upower(bus);
+    UPowerRegistry registry(bus.connect());
+    ASSERT_EQ(read(registry), Entries {});
     for (std::size_t i = 0; i < GetParam().devices.size(); ++i)
-        m_upower.add(QStringLiteral("device%1").arg(i), GetParam().devices[i]);
+        upower.add(QStringLiteral("device%1").arg(i), GetParam().devices[i]);
     const auto reading = read(registry);
     ASSERT_TRUE(reading);
     ASSERT_EQ(reading->size(), GetParam().expected.size());
@@ -116,12 +98,12 @@ TEST_P(UPowerRegistryTest, EachSessionListsEveryInputDeviceFromOneReadEach)
         for (const auto& [key, value] : expected)
             EXPECT_EQ(reading->at(entry).at(key), value) << entry << " " << key;
     }
-    EXPECT_EQ(m_upower.callsTo("EnumerateDevices"), 2U);
-    EXPECT_EQ(m_upower.callsTo("GetAll"), GetParam().devices.size());
+    EXPECT_EQ(upower.callsTo("EnumerateDevices"), 2U);
+    EXPECT_EQ(upower.callsTo("GetAll"), GetParam().devices.size());
 }
 
 // Injected: the first device's GetAll blocks the whole mock. Must hold: one time-out ends the read, not one per device.
-TEST(UPowerRegistryHanging, AHangingReadCostsOneTimeOutNotOnePerDevice)
+TEST(UPowerRegistry, AHangingReadCostsOneTimeOutNotOnePerDevice)
 {
     test::PrivateBus bus;
     UPowerMock upower(bus);
@@ -134,7 +116,7 @@ TEST(UPowerRegistryHanging, AHangingReadCostsOneTimeOutNotOnePerDevice)
     EXPECT_LT(steady_clock::now() - started, 10 * milliseconds(500));
 }
 
-TEST(UPowerRegistryWithoutUPower, GivesAnEmptyPassWhenUPowerIsMissingOrTheBusIsGone)
+TEST(UPowerRegistry, GivesAnEmptyPassWhenUPowerIsMissingOrTheBusIsGone)
 {
     test::PrivateBus bus;
     UPowerRegistry missing(bus.connect());
