@@ -28,22 +28,5 @@ TEST_P(IcuCalendarNextDay, KeepsTheWallClockTimeAcrossDaylightSavingChanges)
     EXPECT_EQ(IcuCalendar(GetParam().zone).sameTimeNextDay(GetParam().from), GetParam().from + GetParam().later);
 }
 
-class IcuCalendarToday : public ::testing::TestWithParam<std::pair<const char*, hours>> { };
-
-// Zones without daylight-saving time, at their fixed offsets.
-INSTANTIATE_TEST_SUITE_P(Zones, IcuCalendarToday,
-    ::testing::Values(std::pair {"Pacific/Kiritimati", hours(14)}, std::pair {"Pacific/Pago_Pago", hours(-11)},
-        std::pair {"UTC", hours(0)}));
-
-TEST_P(IcuCalendarToday, EndsAtTheZonesMidnight)
-{
-    const auto [zone, offset] = GetParam();
-    IcuCalendar calendar(zone);
-    const Date endOfToday {floor<days>(calendar.now() + offset) + days(1) - offset};
-    EXPECT_TRUE(calendar.isDateInToday(endOfToday - minutes(1)));
-    EXPECT_FALSE(calendar.isDateInToday(endOfToday + minutes(1)));
-    EXPECT_FALSE(calendar.isDateInToday(endOfToday - days(1) - minutes(1)));
-}
-
 } // namespace
 } // namespace corvane

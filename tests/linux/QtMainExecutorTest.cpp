@@ -1,14 +1,11 @@
 #include "linux/QtMainExecutor.h"
 
-#include "linux/ThreadPoolExecutor.h"
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
 #include <thread>
 
 namespace corvane {
@@ -32,21 +29,6 @@ TEST(QtMainExecutor, RunsJobsFromAnyThreadLaterOnTheMainLoopInOrderWhileItsConte
     executor.post([&] { order.push_back(100); });
     QCoreApplication::processEvents();
     EXPECT_EQ(order.size(), 101U);
-}
-
-TEST(ThreadPoolExecutor, RunsJobsOffTheCallingThreadAndWaitsForThemWhenDestroyed)
-{
-    std::atomic<int> done {0};
-    {
-        ThreadPoolExecutor executor;
-        for (int i = 0; i < 20; ++i) {
-            executor.post([&, caller = std::this_thread::get_id()] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                done += std::this_thread::get_id() == caller ? 100 : 1;
-            });
-        }
-    }
-    EXPECT_EQ(done, 20);
 }
 
 } // namespace

@@ -42,44 +42,42 @@ struct MappingCase {
     Entries expected; // every entry, with the properties that matter
 };
 
-const std::string kKeyboard = "AppleDeviceManagementHIDEventService AA:BB:CC:DD:EE:01";
-const std::string kPointer = "BNBMouseDevice AA:BB:CC:DD:EE:01";
-const QVariantMap kKernel {{"Serial", ""}, {"NativePath", "hid-aa:bb:cc:dd:ee:01-battery"}, {"State", 1U}};
-const auto kBlueZ = UPowerMock::keyboard("BlueZ", 71, {{"State", 0U}});
-const auto kKernelTwin = UPowerMock::keyboard("Kernel", 70, kKernel);
+// A keyboard "K" with these properties changed.
+QVariantMap kb(double percentage, const QVariantMap& overrides = {})
+{
+    return UPowerMock::keyboard("K", percentage, overrides);
+}
+
+const std::string kHid = "AppleDeviceManagementHIDEventService AA:BB:CC:DD:EE:01";
+const std::string kMouse = "BNBMouseDevice AA:BB:CC:DD:EE:01";
+const auto kKernel
+    = kb(70, {{"Model", "Kernel"}, {"Serial", ""}, {"NativePath", "hid-aa:bb:cc:dd:ee:01-battery"}, {"State", 1U}});
+const RegistryValue kCharging {std::int64_t {3}};
 
 class UPowerRegistryTest : public ::testing::TestWithParam<MappingCase> { };
 
 INSTANTIATE_TEST_SUITE_P(Devices, UPowerRegistryTest,
-    ::testing::Values(MappingCase {{UPowerMock::keyboard("K", 84.6, {{"Serial", "aa:bb:cc:dd:ee:01"}})},
-                          {{kKeyboard,
-                              {{"Product", std::string("K")}, {"BatteryPercent", std::int64_t {85}},
-                                  {"BatteryStatusFlags", std::int64_t {0}}, {"BatteryLow", {}}}}}},
-        MappingCase {{UPowerMock::keyboard("K", 12, {{"State", 1U}})},
-            {{kKeyboard, {{"BatteryStatusFlags", std::int64_t {3}}}}}},
+    ::testing::Values(
+        MappingCase {{kb(84.6, {{"Serial", "aa:bb:cc:dd:ee:01"}})},
+            {{kHid, {{"Product", std::string("K")}, {"BatteryPercent", std::int64_t {85}}, {"BatteryLow", {}}}}}},
+        MappingCase {{kb(12, {{"State", 1U}})}, {{kHid, {{"BatteryStatusFlags", kCharging}}}}},
         // Pointing devices with a coarse level (1 is none) are low at 3 and 4; keyboards ignore it.
-        MappingCase {{UPowerMock::keyboard("M", 55, {{"Type", 5U}, {"BatteryLevel", 3U}})},
-            {{kPointer, {{"BatteryLow", true}, {"BatteryPercent", std::int64_t {55}}}}}},
-        MappingCase {{UPowerMock::keyboard("T", 55, {{"Type", 14U}, {"BatteryLevel", 8U}})},
-            {{kPointer, {{"BatteryLow", false}}}}},
-        MappingCase {{UPowerMock::keyboard("M", 55, {{"Type", 5U}})}, {{kKeyboard, {{"BatteryLow", {}}}}}},
-        MappingCase {{UPowerMock::keyboard("K", 55, {{"BatteryLevel", 3U}})}, {{kKeyboard, {{"BatteryLow", {}}}}}},
+        MappingCase {{kb(55, {{"Type", 5U}, {"BatteryLevel", 3U}})}, {{kMouse, {{"BatteryLow", true}}}}},
+        MappingCase {{kb(55, {{"Type", 14U}, {"BatteryLevel", 8U}})}, {{kMouse, {{"BatteryLow", false}}}}},
+        MappingCase {{kb(55, {{"BatteryLevel", 3U}})}, {{kHid, {{"BatteryLow", {}}}}}},
+        MappingCase {{kb(55, {{"Type", 5U}})}, {{kHid, {{"BatteryLow", {}}}}}},
         // Zero is a reading only once the state is known.
-        MappingCase {{UPowerMock::keyboard("K", 49.5)}, {{kKeyboard, {{"BatteryPercent", std::int64_t {50}}}}}},
-        MappingCase {
-            {UPowerMock::keyboard("K", 0, {{"State", 3U}})}, {{kKeyboard, {{"BatteryPercent", std::int64_t {0}}}}}},
-        MappingCase {{UPowerMock::keyboard("K", 0, {{"State", 0U}})}, {{kKeyboard, {{"BatteryPercent", {}}}}}},
-        // A kernel battery is known by the address in its path, and is the same device as BlueZ's.
-        MappingCase {{kKernelTwin, kBlueZ},
-            {{kKeyboard, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", std::int64_t {3}}}}}},
-        MappingCase {{kBlueZ, kKernelTwin},
-            {{kKeyboard, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", std::int64_t {3}}}}}},
+        MappingCase {{kb(0, {{"State", 3U}})}, {{kHid, {{"BatteryPercent", std::int64_t {0}}}}}},
+        MappingCase {{kb(0, {{"State", 0U}})}, {{kHid, {{"BatteryPercent", {}}}}}},
+        // A kernel battery is known by the address in its path and is the same device as BlueZ's, in either order.
+        MappingCase {{kKernel, kb(71, {{"State", 0U}})},
+            {{kHid, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", kCharging}}}}},
+        MappingCase {{kb(71, {{"State", 0U}}), kKernel},
+            {{kHid, {{"Product", std::string("Kernel")}, {"BatteryStatusFlags", kCharging}}}}},
         // Not input peripherals, or without an identity.
-        MappingCase {
-            {UPowerMock::keyboard("Laptop", 50, {{"Type", 2U}}), UPowerMock::keyboard("K", 50, {{"PowerSupply", true}}),
-                UPowerMock::keyboard("K", 50, {{"IsPresent", false}}), UPowerMock::keyboard("K", 50, {{"Type", 6}}),
-                UPowerMock::keyboard("K", 50, {{"IsPresent", "yes"}}),
-                UPowerMock::keyboard("K", 50, {{"Serial", ""}, {"NativePath", "hid-0003:046D:C52B.0005-battery"}})},
+        MappingCase {{kb(50, {{"Type", 2U}}), kb(50, {{"PowerSupply", true}}), kb(50, {{"IsPresent", false}}),
+                         kb(50, {{"Type", 6}}), kb(50, {{"IsPresent", "yes"}}),
+                         kb(50, {{"Serial", ""}, {"NativePath", "hid-0003:046D:C52B.0005-battery"}})},
             {}}));
 
 // Besides the entries, each session costs one EnumerateDevices and one GetAll per device.
