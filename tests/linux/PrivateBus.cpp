@@ -31,12 +31,6 @@ Process startProcess(const QString& program, const QStringList& arguments, const
     return process;
 }
 
-QString readLine(QProcess& process)
-{
-    while (!process.canReadLine() && process.waitForReadyRead(30000)) { }
-    return QString::fromUtf8(process.readLine()).trimmed();
-}
-
 PrivateBus::PrivateBus()
 {
     QFile config(folder.filePath(QStringLiteral("bus.conf")));
@@ -49,7 +43,8 @@ PrivateBus::PrivateBus()
     config.close();
     m_daemon = startProcess(QStringLiteral("/usr/bin/dbus-daemon"),
         {"--config-file=" + config.fileName(), "--nofork", "--nopidfile", "--print-address=1"});
-    address = readLine(*m_daemon);
+    while (!m_daemon->canReadLine() && m_daemon->waitForReadyRead(30000)) { }
+    address = QString::fromUtf8(m_daemon->readLine()).trimmed();
     if (address.isEmpty())
         throw std::runtime_error("the private dbus-daemon did not start");
 }

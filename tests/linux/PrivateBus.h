@@ -20,8 +20,6 @@ using Process = std::unique_ptr<QProcess, StopProcess>;
 // Starts `program`; throws unless it runs.
 Process startProcess(const QString& program, const QStringList& arguments,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
-// The next line the process writes to its output, trimmed; empty on time-out.
-QString readLine(QProcess& process);
 
 // A dbus-daemon with a configuration of its own in a temporary folder; never the machine's buses.
 class PrivateBus {
