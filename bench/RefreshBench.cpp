@@ -9,7 +9,7 @@
 // calls per refresh from the mock's log (target 1 + N).
 
 #include "core/CorvaneViewModel.h"
-#include "faults/UPowerFleet.h"
+#include "linux/PrivateBus.h"
 #include "linux/UPowerRegistry.h"
 #include "support/FakePlatform.h"
 
@@ -71,13 +71,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     corvane::test::PrivateBus bus;
-    corvane::test::DBusMock upower(
-        bus, "upower", QStringLiteral("org.freedesktop.UPower"), QStringLiteral("/org/freedesktop/UPower"));
-    if (!upower.ready()) {
-        std::fprintf(stderr, "the UPower mock did not start\n");
-        return 1;
-    }
-    corvane::test::UPowerFleet fleet(upower);
+    corvane::test::UPowerMock upower(bus);
     auto floorBus = bus.connect();
 
     corvane::test::FakePlatform fake;
@@ -94,7 +88,7 @@ int main(int argc, char** argv)
     std::printf("%-8s %12s %12s %8s %14s %14s %12s\n", "target", "", "", "<= 1.20", "flat", "", "1 + N");
     int present = 0;
     for (const int count : {1, 10, 100, 1000}) {
-        fleet.addKeyboards(QStringLiteral("kbd"), present, count - present, 64);
+        upower.addKeyboards(QStringLiteral("kbd"), present, count - present, 64);
         present = count;
         const int runs = count >= 1000 ? 7 : 21;
 
@@ -103,15 +97,15 @@ int main(int argc, char** argv)
         std::size_t callsPerRefresh = 0;
         // Interleaved, so that a change of load on the machine hits both alike.
         for (int run = 0; run < runs; ++run) {
-            upower.clearCalls();
-            const auto enumerations = fleet.callsTo("EnumerateDevices");
-            const auto reads = fleet.callsTo("GetAll");
+            upower.mock(QStringLiteral("ClearCalls"));
+            const auto enumerations = upower.callsTo("EnumerateDevices");
+            const auto reads = upower.callsTo("GetAll");
             const auto started = steady_clock::now();
             auto task = viewModel->updateDevices();
             if (!fake.main.runUntil([&] { return task.isDone(); }, seconds(120)))
                 throw std::runtime_error("a refresh never ended");
             refreshes.push_back(steady_clock::now() - started);
-            callsPerRefresh = fleet.callsTo("EnumerateDevices") - enumerations + fleet.callsTo("GetAll") - reads;
+            callsPerRefresh = upower.callsTo("EnumerateDevices") - enumerations + upower.callsTo("GetAll") - reads;
             if (viewModel->devices().size() != static_cast<std::size_t>(count))
                 throw std::runtime_error("a refresh did not list every device");
 

@@ -4,6 +4,7 @@
 // holds both written values, and every other value reads as it did before.
 
 #include "linux/FileSettingsStore.h"
+#include "linux/SettingsFiles.h"
 
 #include <toml++/toml.h>
 
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +22,8 @@
 
 namespace fs = std::filesystem;
 using corvane::SettingValue;
+using corvane::test::contentOf;
+using corvane::test::keptAside;
 
 namespace {
 
@@ -52,22 +54,6 @@ std::optional<toml::table> parsed(const std::string& content)
     } catch (const toml::parse_error&) {
         return std::nullopt;
     }
-}
-
-std::string contentOf(const fs::path& file)
-{
-    std::ifstream stream(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-}
-
-std::vector<fs::path> keptAside(const fs::path& folder)
-{
-    std::vector<fs::path> result;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with("settings.toml.corrupt-"))
-            result.push_back(entry.path());
-    }
-    return result;
 }
 
 } // namespace

@@ -1,96 +1,75 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QString>
-#include <QVariantList>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QVariantMap>
 
-#include <chrono>
-#include <filesystem>
+#include <cstddef>
 #include <memory>
 #include <string>
-#include <sys/types.h>
-#include <vector>
 
 namespace corvane::test {
 
-// A child process, stopped (SIGTERM, then SIGKILL) by its pid when destroyed.
-class ChildProcess {
-public:
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    pid_t pid() const { return m_pid; }
-    // Reads a line that the child writes to the pipe on its fd 3, if asked for.
-    std::string readLine(std::chrono::milliseconds limit);
-    void stop();
-    // Waits for the child to end by itself; its exit status, or -1 on time-out.
-    int wait(std::chrono::milliseconds limit);
-    // SIGSTOP / SIGCONT, to make a peer hang.
-    void pause();
-    void resume();
-
-private:
-    pid_t m_pid = -1;
-    int m_pipe = -1;
+// Stops a child by its pid: SIGTERM, then SIGKILL.
+struct StopProcess {
+    void operator()(QProcess* process) const;
 };
+using Process = std::unique_ptr<QProcess, StopProcess>;
 
-// A private dbus-daemon with a configuration of its own in a temporary
-// folder; never the machine's buses. Stopped when destroyed.
+// Starts `program`; throws unless it runs.
+Process startProcess(const QString& program, const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
+// A dbus-daemon with a configuration of its own in a temporary folder; never the machine's buses.
 class PrivateBus {
 public:
     PrivateBus();
     ~PrivateBus();
-
-    const QString& address() const { return m_address; }
-    // A temporary folder that lives as long as the bus.
-    const std::filesystem::path& folder() const { return m_folder; }
-    // A new connection of this process to the bus, under a unique name.
+    // A new connection of this process under a unique name; usable from any thread.
     QDBusConnection connect();
 
+    QTemporaryDir folder;
+    QString address;
+
 private:
-    std::filesystem::path m_folder;
-    std::unique_ptr<ChildProcess> m_daemon;
-    QString m_address;
-    std::vector<QString> m_connections;
+    Process m_daemon;
+    QStringList m_connections;
 };
 
-struct MockCall {
-    QString method;
-    QVariantList arguments;
-};
-
-// A python-dbusmock template on a private bus. System bus templates are
-// pointed at the private bus through DBUS_SYSTEM_BUS_ADDRESS.
+// A python-dbusmock template on a private bus, which is also its system bus; throws unless it comes up.
 class DBusMock {
 public:
-    DBusMock(PrivateBus& bus, const std::string& templateName, const QString& busName, const QString& mainPath,
-        const std::string& parameters = {});
-    ~DBusMock();
+    DBusMock(PrivateBus& bus, const QString& templateName, const QString& busName, const QString& mainPath,
+        const QString& parameters = {});
 
-    bool ready() const { return m_ready; }
-    // Adds an object with properties and no methods.
-    void addObject(const QString& path, const QString& interface, const QVariantMap& properties);
-    void emitSignal(const QString& path, const QString& interface, const QString& name, const QString& signature,
-        const QVariantList& arguments);
-    std::vector<MockCall> calls(const QString& path = {});
-    void clearCalls(const QString& path = {});
-    // The mock's log: one line per method call, property reads included.
-    std::string log() const;
-    void stop();
-    void pause() { m_process->pause(); }
-    void resume() { m_process->resume(); }
-    QDBusConnection& connection() { return m_connection; }
+    // Calls a method of the mock's control interface on the main object; throws on error.
+    QVariantList mock(const QString& method, const QVariantList& arguments = {});
+    // Runs python code inside the mock, with `self` the main object.
+    void run(const QString& code) { mock(QStringLiteral("Run"), {code}); }
+    // The arguments of each call of `method` on the main object.
+    QList<QVariantList> calls(const QString& method);
+    // How many times the mock's log shows `method` called, property reads included.
+    std::size_t callsTo(const char* method) const;
 
 private:
     QDBusConnection m_connection;
     QString m_busName;
     QString m_mainPath;
-    std::filesystem::path m_log;
-    std::unique_ptr<ChildProcess> m_process;
-    bool m_ready = false;
+    QString m_log;
+    Process m_process;
+};
+
+// python-dbusmock's UPower; devices are named under .../devices/.
+class UPowerMock : public DBusMock {
+public:
+    explicit UPowerMock(PrivateBus& bus);
+
+    // A Bluetooth keyboard as UPower publishes it, discharging, with `overrides`.
+    static QVariantMap keyboard(const QString& model, double percentage, const QVariantMap& overrides = {});
+    void add(const QString& name, const QVariantMap& properties);
+    // Keyboards "<prefix><i>" for i in [first, first + count), each with a serial number of its own.
+    void addKeyboards(const QString& prefix, int first, int count, double percentage);
 };
 
 } // namespace corvane::test

@@ -7,14 +7,12 @@
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
 #include <future>
 
 namespace corvane {
 namespace {
 
-// A second launch calls from its own process; here, from another thread
-// with a connection of its own, while the main loop serves the first.
+// A second launch asks from its own process; here from another thread while the main loop serves the first.
 bool activateFromAnotherThread(QDBusConnection connection)
 {
     auto answer = std::async(std::launch::async, [connection] { return SingleInstance::activateRunning(connection); });
@@ -26,32 +24,19 @@ bool activateFromAnotherThread(QDBusConnection connection)
 TEST(SingleInstance, ASecondLaunchActivatesTheFirstOnItsMainThread)
 {
     test::PrivateBus bus;
-    std::atomic<int> activations {0};
+    int activations = 0;
     auto first = std::make_unique<SingleInstance>(bus.connect(), [&] {
         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
         ++activations;
     });
     ASSERT_TRUE(first->claim());
-
-    SingleInstance second(bus.connect(), [] { ADD_FAILURE() << "the second instance was activated"; });
-    EXPECT_FALSE(second.claim());
+    EXPECT_FALSE(SingleInstance(bus.connect(), [] { ADD_FAILURE() << "the second launch was activated"; }).claim());
     EXPECT_TRUE(activateFromAnotherThread(bus.connect()));
     EXPECT_EQ(activations, 1);
-
     // Once the first has gone, nobody answers, and a new launch may claim the name.
     first.reset();
     EXPECT_FALSE(activateFromAnotherThread(bus.connect()));
-    SingleInstance third(bus.connect(), [] {});
-    EXPECT_TRUE(third.claim());
-}
-
-TEST(SingleInstance, WithoutASessionBusEveryLaunchRunsAndSaysSo)
-{
-    SingleInstance instance(QDBusConnection(QStringLiteral("no-such-connection")), [] {});
-    ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(instance.claim());
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("no D-Bus session bus"), std::string::npos);
-    EXPECT_FALSE(SingleInstance::activateRunning(QDBusConnection(QStringLiteral("no-such-connection"))));
+    EXPECT_TRUE(SingleInstance(bus.connect(), [] {}).claim());
 }
 
 } // namespace

@@ -1,27 +1,21 @@
 #include "linux/FileSettingsStore.h"
 
-#include <chrono>
-#include <cstdint>
 #include <fcntl.h>
-#include <string>
 #include <unistd.h>
 
-// Usage: acknowledging_writer <settings file> <acknowledgement file>.
-// Round r stores "interval" = r and "device-<r mod 64>" = r seconds after the
-// epoch, then writes r to the start of the acknowledgement file: every round
-// up to the acknowledged one has returned from the store. Runs until killed.
+// Usage: acknowledging_writer <settings file> <acknowledgement file>. Round r stores "interval" = r
+// and "device-<r mod 64>" = r seconds, then writes r at the start of the acknowledgement file.
 int main(int argc, char** argv)
 {
     if (argc != 3)
         return 2;
     const int acknowledgement = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (acknowledgement < 0)
-        return 1;
     corvane::FileSettingsStore store {std::filesystem::path(argv[1])};
-    for (std::int64_t round = 0;; ++round) {
+    for (std::int64_t round = 0; acknowledgement >= 0; ++round) {
         store.setValue("interval", round);
         store.setValue("device-" + std::to_string(round % 64), corvane::Date {std::chrono::seconds {round}});
         if (::pwrite(acknowledgement, &round, sizeof round, 0) != sizeof round)
             return 1;
     }
+    return 2;
 }

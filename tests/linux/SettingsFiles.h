@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// Header only: the fuzz targets use it too, without the rest of the test support.
+namespace corvane::test {
+
+inline std::string contentOf(const std::filesystem::path& file)
+{
+    std::ifstream stream(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
+
+// The copies of broken settings files that the store set aside in `folder`.
+inline std::vector<std::filesystem::path> keptAside(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().starts_with("settings.toml.corrupt-"))
+            found.push_back(entry.path());
+    return found;
+}
+
+} // namespace corvane::test
