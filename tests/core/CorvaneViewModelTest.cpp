@@ -40,7 +40,6 @@ TEST_F(CorvaneViewModelTest, NotificationNamesTheDeviceAndLevelAndOffersTheTwoAn
     ASSERT_EQ(posted(), 2U);
     const auto& [identifier, content] = fake.notifications.posted[0];
     EXPECT_EQ(content.title, "Desk Keyboard");
-    EXPECT_EQ(content.subtitle, "");
     EXPECT_EQ(content.body, "Battery is low: 15%");
     EXPECT_EQ(content.userInfo, (std::map<std::string, std::string> {{"device", "AA:BB"}}));
     EXPECT_EQ(content.categoryIdentifier, "FEEDBACK_CATEGORY");
@@ -68,13 +67,13 @@ TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotifica
     fake.calendar.current += std::chrono::days(1);
     alertPass({low("A", 14)});
     EXPECT_EQ(posted(), 1U) << "the earlier notification is still shown";
-    fake.notifications.dismissAll();
+    fake.notifications.delivered.clear();
     alertPass({low("A", 14)});
     EXPECT_EQ(posted(), 2U) << "due on its day";
 
     answer("REMIND_ACTION", {{"device", "A"}});
     fake.background.runAll();
-    fake.notifications.dismissAll();
+    fake.notifications.delivered.clear();
     alertPass({low("A", 13)});
     EXPECT_EQ(posted(), 2U) << "not before its day";
     fake.calendar.current += std::chrono::days(2); // no pass on the reminder's own day

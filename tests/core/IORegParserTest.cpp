@@ -6,21 +6,17 @@
 namespace corvane {
 namespace {
 
-using test::keyboardEntry;
-using test::mouseEntry;
-using test::Properties;
-
-Properties with(Properties entry, const std::string& key, RegistryValue value)
-{
-    entry[key] = std::move(value);
-    return entry;
-}
+using namespace test;
 
 // Each entry follows one that would lend it a different value, should any carry over.
 TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
 {
-    test::FakeRegistry registry;
-    test::InMemorySettingsStore settings;
+    const auto with = [](Properties entry, const std::string& key, RegistryValue value) {
+        entry[key] = std::move(value);
+        return entry;
+    };
+    FakeRegistry registry;
+    InMemorySettingsStore settings;
     registry.setEntries("BNBMouseDevice",
         {mouseEntry("Mouse", "M1", 90, true), with(mouseEntry("Pad", "M2", 33, true), "HIDDefaultBehavior", "Pad"),
             mouseEntry("Mouse", "M3", 1, false), with(mouseEntry("Mouse", "M4", 10, true), "BatteryLow", 1)});
@@ -30,12 +26,12 @@ TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
             {{"SerialNumber", 42}, {"BatteryPercent", 9}}, keyboardEntry("Keys", "", 9),
             keyboardEntry("My Magic Keyboard 2", "K4", 20, 2),
             with(keyboardEntry("Keys", "K5", 19), "BatteryStatusFlags", "3")});
-    test::ManualExecutor main;
+    ManualExecutor main;
     IORegParser reader(registry, settings);
-    test::finish(main, reader.readDevices(RegistryKey::appleDeviceManagementHIDEventService, main));
-    test::finish(main, reader.readDevices(RegistryKey::bnbMouseDevice, main));
+    finish(main, reader.readDevices(RegistryKey::appleDeviceManagementHIDEventService, main));
+    finish(main, reader.readDevices(RegistryKey::bnbMouseDevice, main));
     std::vector<std::string> devices;
-    for (const auto& [name, serial, status] : test::finish(main, reader.devices(main)))
+    for (const auto& [name, serial, status] : finish(main, reader.devices(main)))
         devices.push_back(name + "|" + serial + " " + "LNC"[int(status.kind)] + std::to_string(status.percent));
     EXPECT_EQ(devices,
         (std::vector<std::string> {"Magic Keyboard|K1 C3", "|K2 L7", "My Magic Keyboard 2|K4 N20", "Keys|K5 L19",
@@ -46,9 +42,8 @@ TEST(IORegParserTest, ThresholdIsTheStoredOneRaisedToTheMinimumOrElseTheDefault)
 {
     const SettingValue absent;
     for (const auto& [stored, threshold, after] : std::vector<std::tuple<SettingValue, std::int64_t, SettingValue>> {
-             {absent, 20, absent}, {std::int64_t {-3}, 5, std::int64_t {5}}, {std::int64_t {4}, 5, std::int64_t {5}},
-             {std::int64_t {5}, 5, std::int64_t {5}}, {std::int64_t {25}, 25, std::int64_t {25}}, {true, 20, true}}) {
-        test::InMemorySettingsStore settings;
+             {absent, 20, absent}, {-3L, 5, 5L}, {4L, 5, 5L}, {5L, 5, 5L}, {25L, 25, 25L}, {true, 20, true}}) {
+        InMemorySettingsStore settings;
         if (stored != absent)
             settings.setValue("threshold", stored);
         const auto writes = settings.writes().size();

@@ -15,18 +15,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Task<int> hop(Executor& executor, std::shared_ptr<int> value)
-{
-    co_await resumeOn(executor);
-    co_return *value;
-}
-
 TEST(RuntimeTest, DroppedTaskRunsToItsEndAndThenFreesItsFrame)
 {
     test::ManualExecutor main;
     auto held = std::make_shared<int>(42);
     std::weak_ptr<int> watch = held;
-    std::ignore = hop(main, std::move(held));
+    std::ignore = startTask([&main, held = std::move(held)]() -> Task<void> { co_await resumeOn(main); });
     EXPECT_FALSE(watch.expired()) << "the frame waits on the executor";
     main.runAll();
     EXPECT_TRUE(watch.expired());
@@ -38,10 +32,8 @@ TEST(RuntimeTest, RunOnAndCompletionsComeBackOnTheCallersExecutorOnce)
     SerialExecutor worker;
     const auto where = [] { return std::this_thread::get_id(); };
     const std::function<void(Completion<int>)> answerTwice = [&worker](Completion<int> done) {
-        worker.post([done] {
-            done(1);
-            done(2);
-        });
+        worker.post([done] { done(1); });
+        worker.post([done] { done(2); });
     };
     std::vector<std::thread::id> threads;
     int answer = 0;

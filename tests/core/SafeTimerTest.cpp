@@ -27,9 +27,8 @@ TEST(SafeTimerTest, OperationIsReleasedOnTheExecutorThatStartedTheTimer)
     SafeTimer timer(clock);
     std::atomic<std::thread::id> releasedOn;
     std::shared_ptr<void> owner(nullptr, [&](void*) { releasedOn = std::this_thread::get_id(); });
-    auto operation = [owner] {};
+    auto operation = [owner = std::move(owner)] {};
     test::finish(main, timer.start(10, std::move(operation), main));
-    owner.reset();
     test::finish(main, timer.stop(main));
     ASSERT_TRUE(main.runUntil([&] { return releasedOn.load() != std::thread::id(); }));
     EXPECT_EQ(releasedOn.load(), std::this_thread::get_id());

@@ -22,11 +22,8 @@ TEST(SoakTest, EveryLowSpellIsWarnedExactlyOnceAcrossTenThousandRefreshes)
         fake.notifications, fake.events, fake.keyboard, fake.application, fake.calendar, fake.texts});
 
     std::mt19937 random(20261206);
-    std::array<bool, 3> low {};
-    std::array<bool, 3> seenLow {}; // as the last alert pass saw it; out of range is unseen
-    std::size_t lowSpells = 0;
-    std::size_t answersGiven = 0;
-    std::size_t answersHandled = 0;
+    std::array<bool, 3> low {}, seenLow {}; // seen: as the last alert pass saw it; out of range is unseen
+    std::size_t lowSpells = 0, answersGiven = 0, answersHandled = 0;
     const auto handled = [&] { fake.main.post([&] { ++answersHandled; }); };
     for (int refresh = 0; refresh < 10'000; ++refresh) {
         std::vector<test::Properties> entries;
@@ -52,7 +49,7 @@ TEST(SoakTest, EveryLowSpellIsWarnedExactlyOnceAcrossTenThousandRefreshes)
                 ++answersGiven;
             }
         }
-        fake.notifications.dismissAll();
+        fake.notifications.delivered.clear();
         test::finish(fake.main, viewModel->updateDevices());
         ASSERT_TRUE(fake.main.runUntil([&] { return answersHandled == answersGiven; }));
     }

@@ -33,9 +33,9 @@ void InMemorySettingsStore::write(const std::string& key, std::optional<SettingV
             m_values[key] = std::move(*value);
         else
             m_values.erase(key);
-        for (const auto& [id, observer] : m_observers)
-            if (observer.first == key)
-                observers.push_back(observer.second);
+        for (const auto& [observed, observer] : m_observers)
+            if (observed == key)
+                observers.push_back(observer);
     }
     for (auto& changed : observers)
         changed();

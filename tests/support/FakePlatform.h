@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <list>
 #include <mutex>
 
 namespace corvane::test {
@@ -44,11 +45,8 @@ private:
 class IdleClock final : public Clock {
 public:
     TimePoint now() const override { return {}; }
-    CallId callAt(TimePoint, Job) override { return ++m_lastId; }
+    CallId callAt(TimePoint, Job) override { return 1; } // any id will do: nothing is ever due
     bool cancel(CallId) override { return true; }
-
-private:
-    std::atomic<CallId> m_lastId = 0;
 };
 
 // Settings in memory, with a log of every write and removal (key, removed).
@@ -64,10 +62,10 @@ public:
     Subscription observe(const std::string& key, Job changed) override
     {
         std::lock_guard lock(m_mutex);
-        m_observers.emplace(++m_lastObserver, std::make_pair(key, std::move(changed)));
-        return Subscription([this, id = m_lastObserver] {
+        auto added = m_observers.insert(m_observers.end(), {key, std::move(changed)});
+        return Subscription([this, added] {
             std::lock_guard cancelling(m_mutex);
-            m_observers.erase(id);
+            m_observers.erase(added);
         });
     }
     bool contains(const std::string& key) const { return value(key).index() != 0; }
@@ -82,8 +80,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, SettingValue> m_values;
     std::vector<std::pair<std::string, bool>> m_writes;
-    std::map<std::uint64_t, std::pair<std::string, Job>> m_observers;
-    std::uint64_t m_lastObserver = 0;
+    std::list<std::pair<std::string, Job>> m_observers;
 };
 
 using Properties = std::map<std::string, RegistryValue>;
@@ -134,7 +131,6 @@ public:
         }
         completion(addError);
     }
-    void dismissAll() { delivered.clear(); }
 
     bool holdPermission = false;
     std::int64_t status = notification::kAuthorized;
@@ -156,11 +152,10 @@ public:
 private:
     Subscription add(Job handler)
     {
-        m_handlers.emplace(++m_lastId, std::move(handler));
-        return Subscription([this, id = m_lastId] { m_handlers.erase(id); });
+        auto added = m_handlers.insert(m_handlers.end(), std::move(handler));
+        return Subscription([this, added] { m_handlers.erase(added); });
     }
-    std::map<std::uint64_t, Job> m_handlers;
-    std::uint64_t m_lastId = 0;
+    std::list<Job> m_handlers;
 };
 
 class FakeKeyboard final : public Keyboard {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/runtime/Task.h"
 #include "support/FakePlatform.h"
 
 #include <stdexcept>
