@@ -1,79 +1,135 @@
-#include "support/ViewModelHarness.h"
+#include "core/CorvaneViewModel.h"
+#include "support/RunTask.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
+#include <tuple>
 
 namespace corvane {
 namespace {
 
-using test::lowDevice;
+Device low(const std::string& serial, std::int64_t level) { return {serial, serial, BatteryStatus::low(level)}; }
 
-class CorvaneViewModelTest : public test::ViewModelHarness { };
-
-TEST_F(CorvaneViewModelTest, FirstLaunchReadsDefaultsAndWritesNothing)
-{
-    auto& model = make();
-    EXPECT_EQ(model.interval().get(), 3600);
-    EXPECT_EQ(model.threshold().get(), 20);
-    EXPECT_TRUE(model.showMenuBar().get());
-    connectKeyboard("Keys", "K", 19);
-    refresh();
-    ASSERT_EQ(model.devices().size(), 1U);
-    EXPECT_EQ(model.devices()[0].status.kind, BatteryStatus::Kind::low) << "19 is below the default 20";
-    EXPECT_FALSE(fake.settings.contains("threshold"));
-    EXPECT_FALSE(fake.settings.contains("interval"));
-    EXPECT_FALSE(fake.settings.contains("showMenuBar"));
-}
-
-TEST_F(CorvaneViewModelTest, SettingsAreLiveViewsOntoTheStore)
-{
-    auto& model = make();
-    fake.settings.setValue("threshold", std::int64_t {25});
-    EXPECT_EQ(model.threshold().get(), 25);
-    model.showMenuBar().set(false);
-    EXPECT_EQ(fake.settings.value("showMenuBar"), SettingValue(false));
-    fake.settings.setValue("interval", true);
-    EXPECT_EQ(model.interval().get(), 3600) << "a value of another type reads as the default";
-}
-
-TEST_F(CorvaneViewModelTest, ObserversAreToldBeforeEveryAssignmentEvenWhenUnchanged)
-{
-    auto& model = make();
-    connectKeyboard("Keys", "K", 50);
-    std::vector<std::size_t> sizesWhenTold;
-    auto subscription = model.observeDevices([&] { sizesWhenTold.push_back(model.devices().size()); });
-    refresh();
-    refresh();
-    EXPECT_EQ(sizesWhenTold, (std::vector<std::size_t> {0, 1})) << "told twice, each time before the new list";
-    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {});
-    refresh();
-    EXPECT_EQ(sizesWhenTold.size(), 3U);
-    EXPECT_TRUE(model.devices().empty());
-    subscription.cancel();
-    refresh();
-    EXPECT_EQ(sizesWhenTold.size(), 3U);
-}
-
-TEST_F(CorvaneViewModelTest, RefreshNobodyWaitsForStillPublishesAndWarns)
-{
-    auto& model = make();
-    connectKeyboard("Keys", "K", 5);
+// A view model on fakes; the permission request waits for an answer that never comes.
+class CorvaneViewModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        auto abandoned = model.updateDevices();
+        fake.notifications.holdPermission = true;
+        viewModel = CorvaneViewModel::create(fake.platform());
     }
-    ASSERT_TRUE(fake.main.runUntil([&] { return !fake.notifications.posted.empty(); }));
-    EXPECT_EQ(model.devices().size(), 1U);
+    void alertPass(std::vector<Device> devices) { test::finish(fake.main, viewModel->checkLowBatteries(devices)); }
+    std::size_t posted() const { return fake.notifications.posted.size(); }
+    // The delegate's work waits on the background executor.
+    void answer(
+        const std::string& action, std::map<std::string, std::string> userInfo, test::Job done = [] {})
+    {
+        NotificationResponse response {action, {}};
+        response.request.content.userInfo = std::move(userInfo);
+        viewModel->notificationCenterDelegate().didReceive(response, std::move(done));
+    }
+
+    test::FakePlatform fake;
+    std::shared_ptr<CorvaneViewModel> viewModel;
+};
+
+TEST_F(CorvaneViewModelTest, NotificationNamesTheDeviceAndLevelAndOffersTheTwoAnswers)
+{
+    alertPass({Device {"Desk Keyboard", "AA:BB", BatteryStatus::low(15)}, low("CC", 9)});
+    ASSERT_EQ(posted(), 2U);
+    const auto& [identifier, content] = fake.notifications.posted[0];
+    EXPECT_EQ(content.title, "Desk Keyboard");
+    EXPECT_EQ(content.body, "Battery is low: 15%");
+    EXPECT_EQ(content.userInfo, (std::map<std::string, std::string> {{"device", "AA:BB"}}));
+    EXPECT_EQ(content.categoryIdentifier, "FEEDBACK_CATEGORY");
+    EXPECT_TRUE(content.defaultSound);
+    const std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+    EXPECT_TRUE(std::regex_match(identifier, uuid)) << identifier;
+    EXPECT_NE(identifier, fake.notifications.posted[1].identifier);
+
+    fake.notifications.holdPermission = false;
+    viewModel->notifier().requestAuthorization([](bool, std::optional<NotificationError>) {});
+    fake.main.runAll();
+    ASSERT_EQ(fake.notifications.categories.size(), 1U) << "registered once permission is granted";
+    const auto& [category, actions] = fake.notifications.categories[0];
+    EXPECT_EQ(category, "FEEDBACK_CATEGORY");
+    ASSERT_EQ(actions.size(), 2U);
+    EXPECT_EQ(actions[0].identifier + ":" + actions[0].title, "REMIND_ACTION:Remind me tomorrow");
+    EXPECT_EQ(actions[1].identifier + ":" + actions[1].title, "NEVER_ACTION:Never remind me");
 }
 
-TEST_F(CorvaneViewModelTest, OverlappingRefreshesEachPublishTheirOwnWholeList)
+TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotificationIsShown)
 {
-    auto& model = make();
-    connectKeyboard("Keys", "K", 50);
-    auto first = model.updateDevices();
-    auto second = model.updateDevices();
-    test::finish(fake.main, first);
-    test::finish(fake.main, second);
-    ASSERT_EQ(model.devices().size(), 1U) << "lists never mix";
-    EXPECT_EQ(fake.registry.sessionsOpened(), 2);
+    alertPass({low("A", 15)});
+    answer("REMIND_ACTION", {{"device", "A"}});
+    fake.background.runAll();
+    fake.calendar.current += std::chrono::days(1);
+    alertPass({low("A", 14)});
+    EXPECT_EQ(posted(), 1U) << "the earlier notification is still shown";
+    fake.notifications.delivered.clear();
+    alertPass({low("A", 14)});
+    EXPECT_EQ(posted(), 2U) << "due on its day";
+
+    answer("REMIND_ACTION", {{"device", "A"}});
+    fake.background.runAll();
+    fake.notifications.delivered.clear();
+    alertPass({low("A", 13)});
+    EXPECT_EQ(posted(), 2U) << "not before its day";
+    fake.calendar.current += std::chrono::days(2); // no pass on the reminder's own day
+    alertPass({low("A", 11)});
+    EXPECT_EQ(posted(), 3U) << "due on a later day";
+    EXPECT_EQ(fake.settings.value("A"), SettingValue(kDistantFuture));
+}
+
+// Remind stores the same time tomorrow (or drops the old date when there is
+// none), never the distant future; any other answer, or one without a device,
+// writes nothing.
+TEST_F(CorvaneViewModelTest, DelegateStoresEachAnswerAndCompletesItOnceInTheBackground)
+{
+    const Date earlier = fake.calendar.now() - std::chrono::days(3);
+    const Date tomorrow = fake.calendar.now() + std::chrono::days(1);
+    for (const auto& [action, key, serial, nextDayFails, stored] :
+        std::vector<std::tuple<std::string, std::string, std::string, bool, SettingValue>> {
+            {"REMIND_ACTION", "device", "AA", false, tomorrow}, {"REMIND_ACTION", "device", "AA", true, {}},
+            {"NEVER_ACTION", "device", "AA", false, kDistantFuture}, {"default", "device", "AA", false, earlier},
+            {"dismiss", "device", "AA", false, earlier}, {"remind_action", "device", "AA", false, earlier},
+            {"REMIND_ACTION", "serial", "AA", false, earlier}, {"NEVER_ACTION", "device", "", false, earlier}}) {
+        SCOPED_TRACE(action + " " + key + "=" + serial);
+        fake.settings.setValue("AA", earlier);
+        fake.calendar.failNextDay = nextDayFails;
+        const auto writes = fake.settings.writes().size();
+        int completions = 0;
+        answer(action, {{key, serial}}, [&] { ++completions; });
+        EXPECT_EQ(completions, 0);
+        fake.background.runAll();
+        EXPECT_EQ(completions, 1);
+        EXPECT_EQ(fake.settings.value("AA"), stored);
+        EXPECT_EQ(fake.settings.writes().size() - writes, stored == SettingValue(earlier) ? 0U : 1U);
+    }
+}
+
+TEST_F(CorvaneViewModelTest, NeverIsStoredOnlyForANotificationTheServiceAccepted)
+{
+    fake.notifications.status = notification::kDenied;
+    alertPass({low("A", 15)});
+    fake.notifications.status = notification::kAuthorized;
+    fake.notifications.addError = NotificationError {"server gone"};
+    alertPass({low("A", 15)});
+    EXPECT_FALSE(fake.settings.contains("A"));
+    fake.notifications.addError.reset();
+    alertPass({low("A", 15)});
+    EXPECT_EQ(posted(), 1U);
+    EXPECT_EQ(fake.settings.value("A"), SettingValue(kDistantFuture));
+}
+
+TEST_F(CorvaneViewModelTest, OverlappingPassesWarnAboutADeviceOnce)
+{
+    auto first = viewModel->checkLowBatteries({low("A", 15)});
+    auto second = viewModel->checkLowBatteries({low("A", 15)});
+    test::finish(fake.main, std::move(first));
+    test::finish(fake.main, std::move(second));
+    EXPECT_EQ(posted(), 1U);
 }
 
 } // namespace

@@ -4,166 +4,202 @@
 #include "core/Calendar.h"
 #include "core/CorvaneViewModel.h"
 #include "core/Keyboard.h"
-#include "core/NotificationCenter.h"
 #include "core/Registry.h"
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
-#include "support/InMemorySettingsStore.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <functional>
-#include <map>
+#include <condition_variable>
+#include <deque>
+#include <list>
 #include <mutex>
-#include <optional>
-#include <set>
-#include <string>
-#include <vector>
 
 namespace corvane::test {
 
+using Job = std::function<void()>;
+template <typename... Arguments> using Reply = std::function<void(Arguments...)>;
+
+// The main thread's executor in tests: jobs wait until the test runs them, so
+// interleavings are the test's to choose. `post` is safe from any thread.
+class ManualExecutor final : public Executor {
+public:
+    void post(Job job) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+        m_posted.notify_all();
+    }
+    // Runs jobs, also those that come from other threads meanwhile, until
+    // `done` holds; false when it still does not after `limit`.
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+    // Runs queued jobs, and the jobs they queue, until none is left.
+    void runAll() { runUntil(nullptr); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::deque<Job> m_jobs;
+};
+
+// A clock at a standstill whose calls never come: a sleep on it ends only
+// when it is stopped, so a timer never fires by itself in tests.
+class IdleClock final : public Clock {
+public:
+    TimePoint now() const override { return {}; }
+    CallId callAt(TimePoint, Job) override { return 1; } // any id will do: nothing is ever due
+    bool cancel(CallId) override { return true; }
+};
+
+// Settings in memory, with a log of every write and removal (key, removed).
+class InMemorySettingsStore final : public SettingsStore {
+public:
+    SettingValue value(const std::string& key) const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_values.contains(key) ? m_values.at(key) : SettingValue {};
+    }
+    void setValue(const std::string& key, SettingValue value) override { write(key, std::move(value)); }
+    void remove(const std::string& key) override { write(key, std::nullopt); }
+    Subscription observe(const std::string& key, Job changed) override
+    {
+        std::lock_guard lock(m_mutex);
+        auto added = m_observers.insert(m_observers.end(), {key, std::move(changed)});
+        return Subscription([this, added] {
+            std::lock_guard cancelling(m_mutex);
+            m_observers.erase(added);
+        });
+    }
+    bool contains(const std::string& key) const { return value(key).index() != 0; }
+    std::vector<std::pair<std::string, bool>> writes() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_writes;
+    }
+
+private:
+    void write(const std::string& key, std::optional<SettingValue> value);
+    mutable std::mutex m_mutex;
+    std::map<std::string, SettingValue> m_values;
+    std::vector<std::pair<std::string, bool>> m_writes;
+    std::list<std::pair<std::string, Job>> m_observers;
+};
+
 using Properties = std::map<std::string, RegistryValue>;
 
-// A registry of hand-made entries per service class. Counts what readers
-// obtained and released, so tests can see that nothing leaks.
+// Hand-made entries per service class. Counts the sessions opened and the
+// registry objects still alive, so tests can see that nothing leaks.
 class FakeRegistry final : public Registry {
 public:
-    void setEntries(const std::string& className, std::vector<Properties> entries);
-    void failMatching(const std::string& className);
+    void setEntries(const std::string& className, std::vector<Properties> entries)
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries[className] = std::move(entries);
+    }
     std::unique_ptr<RegistrySession> openSession() override;
-
     int sessionsOpened() const { return m_sessionsOpened; }
-    int objectsAlive() const { return m_objectsAlive; }
+    int objectsAlive() const { return static_cast<int>(m_alive.use_count()) - 1; }
 
 private:
-    friend class FakeRegistrySession;
-    mutable std::mutex m_mutex;
+    friend class FakeRegistryHandle;
+    std::mutex m_mutex;
     std::map<std::string, std::vector<Properties>> m_entries;
-    std::set<std::string> m_failing;
     std::atomic<int> m_sessionsOpened {0};
-    std::atomic<int> m_objectsAlive {0};
+    std::shared_ptr<int> m_alive = std::make_shared<int>(); // shared by every object handed out
 };
 
-// The notification service as a test double: answers at once on the caller's
-// thread unless a reply is held back, and records everything asked of it.
+// Answers on the caller's thread, the permission request with a grant unless
+// `holdPermission` is set, and records what it was asked.
 class FakeNotificationCenter final : public NotificationCenter {
 public:
-    void setDelegate(UserNotificationCenterDelegate* delegate) override;
-    void requestAuthorization(
-        std::uint32_t options, std::function<void(bool, std::optional<NotificationError>)> completion) override;
-    void setNotificationCategories(std::vector<NotificationCategory> categories) override;
-    void getAuthorizationStatus(std::function<void(std::int64_t)> completion) override;
-    void getDeliveredNotifications(std::function<void(std::vector<NotificationRequest>)> completion) override;
-    void add(NotificationRequest request, std::function<void(std::optional<NotificationError>)> completion) override;
+    void setDelegate(UserNotificationCenterDelegate*) override { }
+    void requestAuthorization(std::uint32_t options, Reply<bool, std::optional<NotificationError>> completion) override
+    {
+        authorizationOptions.push_back(options);
+        if (!holdPermission)
+            completion(true, std::nullopt);
+    }
+    void setNotificationCategories(std::vector<NotificationCategory> given) override { categories = std::move(given); }
+    void getAuthorizationStatus(Reply<std::int64_t> completion) override { completion(status); }
+    void getDeliveredNotifications(Reply<std::vector<NotificationRequest>> completion) override
+    {
+        completion(delivered);
+    }
+    void add(NotificationRequest request, Reply<std::optional<NotificationError>> completion) override
+    {
+        if (!addError) {
+            posted.push_back(request);
+            delivered.push_back(std::move(request));
+        }
+        completion(addError);
+    }
 
-    // How the permission request is answered; `holdPermission` keeps the reply
-    // until `answerPermission`.
-    bool grant = true;
-    std::optional<NotificationError> permissionError;
     bool holdPermission = false;
-    void answerPermission();
-
     std::int64_t status = notification::kAuthorized;
     std::optional<NotificationError> addError;
-
-    // Notifications still shown; `add` puts accepted ones here.
-    std::vector<NotificationRequest> delivered;
-    void dismissAll() { delivered.clear(); }
-
+    std::vector<NotificationRequest> delivered; // still shown
     std::vector<NotificationRequest> posted;
-    std::vector<std::vector<NotificationCategory>> categoryRegistrations;
+    std::vector<NotificationCategory> categories;
     std::vector<std::uint32_t> authorizationOptions;
-    int deliveredQueries = 0;
-    UserNotificationCenterDelegate* delegate = nullptr;
-    // Events in the order they happened, for ordering checks.
-    std::vector<std::string> log;
-
-private:
-    std::function<void(bool, std::optional<NotificationError>)> m_heldPermission;
 };
 
+// Keeps the subscriptions; the events themselves never come.
 class FakeSystemEvents final : public SystemEvents {
 public:
-    Subscription onWillSleep(std::function<void()> handler) override { return add(m_sleep, std::move(handler)); }
-    Subscription onDidWake(std::function<void()> handler) override { return add(m_wake, std::move(handler)); }
-    Subscription onDidBecomeActive(std::function<void()> handler) override { return add(m_active, std::move(handler)); }
-
-    void willSleep() { emit(m_sleep); }
-    void didWake() { emit(m_wake); }
-    void didBecomeActive() { emit(m_active); }
-    std::size_t subscriberCount() const { return m_sleep.size() + m_wake.size() + m_active.size(); }
+    Subscription onWillSleep(Job handler) override { return add(std::move(handler)); }
+    Subscription onDidWake(Job handler) override { return add(std::move(handler)); }
+    Subscription onDidBecomeActive(Job handler) override { return add(std::move(handler)); }
+    std::size_t subscriberCount() const { return m_handlers.size(); }
 
 private:
-    using Handlers = std::map<std::uint64_t, std::function<void()>>;
-    Subscription add(Handlers& handlers, std::function<void()> handler);
-    static void emit(const Handlers& handlers);
-    Handlers m_sleep, m_wake, m_active;
-    std::uint64_t m_nextId = 1;
+    Subscription add(Job handler)
+    {
+        auto added = m_handlers.insert(m_handlers.end(), std::move(handler));
+        return Subscription([this, added] { m_handlers.erase(added); });
+    }
+    std::list<Job> m_handlers;
 };
 
 class FakeKeyboard final : public Keyboard {
 public:
-    bool isOptionKeyHeld() const override { return optionHeld; }
-    bool optionHeld = false;
+    bool isOptionKeyHeld() const override { return false; }
 };
 
 class FakeApplication final : public Application {
 public:
-    struct Alert {
-        std::string message;
-        std::string buttonTitle;
-        std::function<void()> pressed;
-    };
-    void showAlert(const std::string& message, const std::string& buttonTitle, std::function<void()> pressed) override;
+    void showAlert(const std::string&, const std::string&, Job) override { }
     void terminate() override { ++terminations; }
-
-    // Presses the button of the oldest alert still shown.
-    void pressButton();
-
-    std::vector<Alert> alerts;
-    std::size_t alertsAnswered = 0;
     int terminations = 0;
 };
 
-// A calendar in a zone whose UTC offset changes at given instants, so that
-// tests can cross a daylight-saving change. Starts as UTC.
+// A calendar in UTC whose next day is 24 hours on, or none when `failNextDay`.
 class FakeCalendar final : public Calendar {
+    using Days = std::chrono::days;
+
 public:
-    Date now() const override { return m_now; }
-    bool isDateInToday(Date date) const override;
-    std::optional<Date> sameTimeNextDay(Date date) const override;
+    Date now() const override { return current; }
+    bool isDateInToday(Date date) const override { return floor<Days>(date) == floor<Days>(current); }
+    std::optional<Date> sameTimeNextDay(Date date) const override
+    {
+        return failNextDay ? std::nullopt : std::optional(date + Days(1));
+    }
 
-    void setNow(Date now) { m_now = now; }
-    // From `from` on (UTC), local time is UTC + `offset`.
-    void addOffsetChange(Date from, std::chrono::minutes offset) { m_offsets[from] = offset; }
+    Date current {std::chrono::sys_days {std::chrono::year {2026} / 6 / 15} + std::chrono::hours(12)};
     bool failNextDay = false;
-
-    std::chrono::minutes offsetAt(Date utc) const;
-    std::chrono::local_days localDay(Date utc) const;
-
-private:
-    Date m_now {std::chrono::sys_days {std::chrono::year {2026} / 6 / 15} + std::chrono::hours(12)};
-    std::map<Date, std::chrono::minutes> m_offsets;
 };
 
-// Texts from a small table; percentages as "<n>%".
+// Texts from a table (a missing key reads as itself); percentages as "<n>%".
 class FakeTexts final : public Texts {
 public:
-    std::string localized(const std::string& key) const override;
+    std::string localized(const std::string& key) const override { return table.contains(key) ? table.at(key) : key; }
     std::string percent(std::int64_t value) const override { return std::to_string(value) + "%"; }
     std::map<std::string, std::string> table {{"LOW_BATTERY_MSG", "Battery is low: %1"},
-        {"REMIND_ME", "Remind me tomorrow"}, {"REMIND_NEVER", "Never remind me"}, {"Quit", "Quit"},
-        {"Notification access denied", "Notification access denied"}};
+        {"REMIND_ME", "Remind me tomorrow"}, {"REMIND_NEVER", "Never remind me"}};
 };
 
 // Every fake, wired as the view model's platform; `main` is run by hand.
 struct FakePlatform {
     ManualExecutor main;
     ManualExecutor background;
-    ManualClock clock;
+    IdleClock clock;
     FakeRegistry registry;
     InMemorySettingsStore settings;
     FakeNotificationCenter notifications;
@@ -175,14 +211,21 @@ struct FakePlatform {
 
     Platform platform()
     {
-        return Platform {
+        return {
             main, background, clock, registry, settings, notifications, events, keyboard, application, calendar, texts};
     }
 };
 
 // Registry entries as the two service classes report them.
-Properties keyboardEntry(
-    const std::string& name, const std::string& serial, std::int64_t percent, std::int64_t flags = 0);
-Properties mouseEntry(const std::string& name, const std::string& serial, std::int64_t percent, bool batteryLow);
+inline Properties keyboardEntry(
+    const std::string& name, const std::string& serial, std::int64_t percent, std::int64_t flags = 0)
+{
+    return {{"Product", name}, {"SerialNumber", serial}, {"BatteryPercent", percent}, {"BatteryStatusFlags", flags}};
+}
+inline Properties mouseEntry(const std::string& name, const std::string& serial, std::int64_t percent, bool batteryLow)
+{
+    return {{"Product", name}, {"SerialNumber", serial}, {"BatteryPercent", percent},
+        {"HIDDefaultBehavior", std::string("Mouse")}, {"BatteryLow", batteryLow}};
+}
 
 } // namespace corvane::test

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/runtime/Task.h"
-#include "support/ManualExecutor.h"
+#include "support/FakePlatform.h"
 
 #include <stdexcept>
 
@@ -9,13 +8,11 @@ namespace corvane::test {
 
 // Runs the main executor until `task` ends (serialised objects may answer
 // from their own threads meanwhile) and returns its result.
-template <typename T> T finish(ManualExecutor& main, Task<T>& task)
+template <typename T> T finish(ManualExecutor& main, Task<T>&& task)
 {
     if (!main.runUntil([&] { return task.isDone(); }))
         throw std::runtime_error("task did not finish");
     return task.await_resume();
 }
-
-template <typename T> T finish(ManualExecutor& main, Task<T>&& task) { return finish(main, task); }
 
 } // namespace corvane::test
