@@ -7,7 +7,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <stdexcept>
+#include <sys/prctl.h>
 
 namespace corvane::test {
 
@@ -25,6 +27,9 @@ Process startProcess(const QString& program, const QStringList& arguments, const
     Process process(new QProcess);
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that dies must not leave its buses and mocks behind, holding
+    // the test runner's output pipe open.
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(program, arguments);
     if (!process->waitForStarted(30000))
         throw std::runtime_error("cannot start " + program.toStdString());
