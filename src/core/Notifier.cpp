@@ -7,6 +7,22 @@
 
 namespace corvane {
 
+namespace {
+
+void registerFeedbackCategory(NotificationCenter& center, const Texts& texts)
+{
+    NotificationCategory category {
+        notification::kCategoryIdentifier,
+        {
+            {notification::kRemindAction, texts.localized(notification::kRemindTitleKey)},
+            {notification::kNeverAction, texts.localized(notification::kNeverTitleKey)},
+        },
+    };
+    center.setNotificationCategories({std::move(category)});
+}
+
+} // namespace
+
 Notifier::Notifier(NotificationCenter& center, Executor& main, const Texts& texts)
     : m_center(center)
     , m_main(main)
@@ -17,28 +33,21 @@ Notifier::Notifier(NotificationCenter& center, Executor& main, const Texts& text
 
 void Notifier::requestAuthorization(std::function<void(bool, std::optional<NotificationError>)> completion)
 {
-    // The reply may come on any thread; everything after it runs on the main thread.
+    // The reply may come on any thread, and after this notifier is gone: it
+    // holds only the platform's objects, which outlive every notifier.
+    // Everything after it runs on the main thread.
     m_center.requestAuthorization(notification::kOptionAlert | notification::kOptionSound,
-        [this, completion = std::move(completion)](bool granted, std::optional<NotificationError> error) {
-            m_main.post([this, completion, granted, error = std::move(error)] {
+        [&center = m_center, &main = m_main, &texts = m_texts, completion = std::move(completion)](
+            bool granted, std::optional<NotificationError> error) {
+            main.post([&center, &texts, completion, granted, error = std::move(error)] {
                 if (granted)
-                    registerCategories();
+                    registerFeedbackCategory(center, texts);
                 completion(granted, error);
             });
         });
 }
 
-void Notifier::registerCategories()
-{
-    NotificationCategory category {
-        notification::kCategoryIdentifier,
-        {
-            {notification::kRemindAction, m_texts.localized(notification::kRemindTitleKey)},
-            {notification::kNeverAction, m_texts.localized(notification::kNeverTitleKey)},
-        },
-    };
-    m_center.setNotificationCategories({std::move(category)});
-}
+void Notifier::registerCategories() { registerFeedbackCategory(m_center, m_texts); }
 
 Task<std::int64_t> Notifier::authorizationStatus()
 {

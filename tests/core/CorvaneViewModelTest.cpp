@@ -59,6 +59,16 @@ TEST_F(CorvaneViewModelTest, NotificationNamesTheDeviceAndLevelAndOffersTheTwoAn
     EXPECT_EQ(actions[1].identifier + ":" + actions[1].title, "NEVER_ACTION:Never remind me");
 }
 
+TEST_F(CorvaneViewModelTest, APermissionAnswerAfterTheViewModelIsGoneTouchesNothingOfIt)
+{
+    const std::weak_ptr<CorvaneViewModel> weak = viewModel;
+    viewModel.reset();
+    ASSERT_TRUE(weak.expired());
+    fake.notifications.heldPermission(true, std::nullopt);
+    fake.main.runAll();
+    EXPECT_EQ(fake.notifications.categories.size(), 1U);
+}
+
 TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotificationIsShown)
 {
     alertPass({low("A", 15)});

@@ -114,7 +114,9 @@ public:
     void requestAuthorization(std::uint32_t options, Reply<bool, std::optional<NotificationError>> completion) override
     {
         authorizationOptions.push_back(options);
-        if (!holdPermission)
+        if (holdPermission)
+            heldPermission = std::move(completion);
+        else
             completion(true, std::nullopt);
     }
     void setNotificationCategories(std::vector<NotificationCategory> given) override { categories = std::move(given); }
@@ -133,6 +135,7 @@ public:
     }
 
     bool holdPermission = false;
+    Reply<bool, std::optional<NotificationError>> heldPermission;
     std::int64_t status = notification::kAuthorized;
     std::optional<NotificationError> addError;
     std::vector<NotificationRequest> delivered; // still shown
