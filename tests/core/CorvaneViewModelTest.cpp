@@ -69,6 +69,19 @@ TEST_F(CorvaneViewModelTest, APermissionAnswerAfterTheViewModelIsGoneTouchesNoth
     EXPECT_EQ(fake.notifications.categories.size(), 1U);
 }
 
+TEST_F(CorvaneViewModelTest, PermissionFailedOrRefusedShowsOneAlertAndQuitsWhenItIsPressed)
+{
+    fake.notifications.heldPermission(false, NotificationError {"The notification server is gone"});
+    fake.main.runAll();
+    const auto refused = CorvaneViewModel::create(fake.platform());
+    fake.notifications.heldPermission(false, std::nullopt);
+    fake.main.runAll();
+    EXPECT_EQ(fake.application.alerts,
+        (std::vector<std::string> {"The notification server is gone [Quit]", "Notification access denied [Quit]"}));
+    EXPECT_EQ(fake.application.terminations, 2);
+    EXPECT_EQ(fake.registry.sessionsOpened(), 0) << "no monitoring without permission";
+}
+
 TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotificationIsShown)
 {
     alertPass({low("A", 15)});

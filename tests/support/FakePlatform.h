@@ -168,8 +168,14 @@ public:
 
 class FakeApplication final : public Application {
 public:
-    void showAlert(const std::string&, const std::string&, Job) override { }
+    // Records the alert and presses its one button at once.
+    void showAlert(const std::string& message, const std::string& button, Job pressed) override
+    {
+        alerts.push_back(message + " [" + button + "]");
+        pressed();
+    }
     void terminate() override { ++terminations; }
+    std::vector<std::string> alerts;
     int terminations = 0;
 };
 
