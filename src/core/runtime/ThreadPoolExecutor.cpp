@@ -6,8 +6,6 @@ namespace corvane {
 
 ThreadPoolExecutor::ThreadPoolExecutor(std::size_t threads)
 {
-    // Started under the lock so that isCurrent() never sees the vector grow.
-    std::lock_guard lock(m_mutex);
     const std::size_t count = std::max<std::size_t>(threads, 1);
     for (std::size_t i = 0; i < count; ++i)
         m_threads.emplace_back([this] { run(); });
@@ -31,14 +29,6 @@ void ThreadPoolExecutor::post(std::function<void()> job)
         m_jobs.push_back(std::move(job));
     }
     m_wake.notify_one();
-}
-
-bool ThreadPoolExecutor::isCurrent() const
-{
-    std::lock_guard lock(m_mutex);
-    const auto self = std::this_thread::get_id();
-    return std::any_of(
-        m_threads.begin(), m_threads.end(), [self](const std::thread& thread) { return thread.get_id() == self; });
 }
 
 void ThreadPoolExecutor::run()

@@ -25,13 +25,10 @@ public:
 
     void post(std::function<void()> job) override;
 
-    // True when called from one of this executor's worker threads.
-    bool isCurrent() const;
-
 private:
     void run();
 
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
