@@ -4,6 +4,7 @@
 #include <coroutine>
 #include <exception>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace corvane {
@@ -58,9 +59,9 @@ private:
     char m_markers[2] {};
 };
 
-template <typename Promise> struct FinalAwaiter {
+template <typename PromiseType> struct FinalAwaiter {
     bool await_ready() const noexcept { return false; }
-    std::coroutine_handle<> await_suspend(std::coroutine_handle<Promise> self) noexcept
+    std::coroutine_handle<> await_suspend(std::coroutine_handle<PromiseType> self) noexcept
     {
         std::coroutine_handle<> continuation;
         switch (self.promise().state.finish(continuation)) {
@@ -77,24 +78,34 @@ template <typename Promise> struct FinalAwaiter {
     void await_resume() const noexcept { }
 };
 
-struct PromiseBase {
+template <typename T> struct Promise;
+
+// What the promises of every Task share: the continuation slot, the error,
+// an eager start and the end that hands over to the awaiting coroutine.
+template <typename T> struct PromiseBase {
     TaskState state;
     std::exception_ptr error;
 
+    Task<T> get_return_object();
     std::suspend_never initial_suspend() const noexcept { return {}; }
+    FinalAwaiter<Promise<T>> final_suspend() noexcept { return {}; }
     void unhandled_exception() noexcept { error = std::current_exception(); }
+};
+
+template <typename T> struct Promise : PromiseBase<T> {
+    std::optional<T> value;
+    template <typename U> void return_value(U&& result) { value.emplace(std::forward<U>(result)); }
+};
+
+template <> struct Promise<void> : PromiseBase<void> {
+    void return_void() const noexcept { }
 };
 
 } // namespace detail
 
 template <typename T> class [[nodiscard]] Task {
 public:
-    struct promise_type : detail::PromiseBase {
-        std::optional<T> value;
-        Task get_return_object() { return Task(std::coroutine_handle<promise_type>::from_promise(*this)); }
-        detail::FinalAwaiter<promise_type> final_suspend() noexcept { return {}; }
-        template <typename U> void return_value(U&& result) { value.emplace(std::forward<U>(result)); }
-    };
+    using promise_type = detail::Promise<T>;
 
     Task(Task&& other) noexcept
         : m_handle(std::exchange(other.m_handle, {}))
@@ -124,10 +135,13 @@ public:
         auto& promise = m_handle.promise();
         if (promise.error)
             std::rethrow_exception(promise.error);
-        return std::move(*promise.value);
+        if constexpr (!std::is_void_v<T>)
+            return std::move(*promise.value);
     }
 
 private:
+    friend struct detail::PromiseBase<T>;
+
     explicit Task(std::coroutine_handle<promise_type> handle)
         : m_handle(handle)
     {
@@ -142,56 +156,9 @@ private:
     std::coroutine_handle<promise_type> m_handle;
 };
 
-template <> class [[nodiscard]] Task<void> {
-public:
-    struct promise_type : detail::PromiseBase {
-        Task get_return_object() { return Task(std::coroutine_handle<promise_type>::from_promise(*this)); }
-        detail::FinalAwaiter<promise_type> final_suspend() noexcept { return {}; }
-        void return_void() const noexcept { }
-    };
-
-    Task(Task&& other) noexcept
-        : m_handle(std::exchange(other.m_handle, {}))
-    {
-    }
-    Task& operator=(Task&& other) noexcept
-    {
-        if (this != &other) {
-            release();
-            m_handle = std::exchange(other.m_handle, {});
-        }
-        return *this;
-    }
-    Task(const Task&) = delete;
-    Task& operator=(const Task&) = delete;
-    ~Task() { release(); }
-
-    bool isDone() const noexcept { return m_handle && m_handle.promise().state.isDone(); }
-
-    bool await_ready() const noexcept { return isDone(); }
-    bool await_suspend(std::coroutine_handle<> awaiting) noexcept
-    {
-        return m_handle.promise().state.setContinuation(awaiting);
-    }
-    void await_resume() const
-    {
-        if (m_handle.promise().error)
-            std::rethrow_exception(m_handle.promise().error);
-    }
-
-private:
-    explicit Task(std::coroutine_handle<promise_type> handle)
-        : m_handle(handle)
-    {
-    }
-    void release() noexcept
-    {
-        if (m_handle && m_handle.promise().state.detach())
-            m_handle.destroy();
-        m_handle = {};
-    }
-
-    std::coroutine_handle<promise_type> m_handle;
-};
+template <typename T> Task<T> detail::PromiseBase<T>::get_return_object()
+{
+    return Task<T>(std::coroutine_handle<Promise<T>>::from_promise(static_cast<Promise<T>&>(*this)));
+}
 
 } // namespace corvane
