@@ -22,13 +22,4 @@ constexpr std::array<std::pair<RegistryKey, std::string_view>, 8> kRawValues {{
 
 std::string_view rawValue(RegistryKey key) { return kRawValues.at(static_cast<std::size_t>(key)).second; }
 
-std::optional<RegistryKey> registryKeyFromRawValue(std::string_view raw)
-{
-    for (const auto& [key, value] : kRawValues) {
-        if (value == raw)
-            return key;
-    }
-    return std::nullopt;
-}
-
 } // namespace corvane

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace corvane {
@@ -20,8 +19,5 @@ enum class RegistryKey : std::uint8_t {
 };
 
 std::string_view rawValue(RegistryKey key);
-
-// The key whose raw value is exactly `raw`, or none.
-std::optional<RegistryKey> registryKeyFromRawValue(std::string_view raw);
 
 } // namespace corvane

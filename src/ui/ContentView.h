@@ -41,7 +41,6 @@ public:
     ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QWidget* parent = nullptr);
     ~ContentView() override;
 
-    QLabel* titleLabel() const { return m_title; }
     QTableWidget* table() const { return m_table; }
     QLabel* emptyLabel() const { return m_empty; }
     QWidget* thresholdRow() const { return m_thresholdRow; }

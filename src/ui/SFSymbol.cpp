@@ -5,8 +5,6 @@
 #include "ui/Resources.h"
 
 #include <QAction>
-#include <QSizePolicy>
-#include <QToolButton>
 
 #include <utility>
 
@@ -56,17 +54,6 @@ QAction* SFButton::makeAction(const Texts& texts, QObject* parent) const
     action->setIconVisibleInMenu(true);
     QObject::connect(action, &QAction::triggered, action, [run = m_action] { run(); });
     return action;
-}
-
-QToolButton* SFButton::makeButton(const Texts& texts, QWidget* parent) const
-{
-    auto* button = new QToolButton(parent);
-    button->setIcon(icon(m_symbol));
-    button->setText(QString::fromStdString(texts.localized(m_title)));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    QObject::connect(button, &QToolButton::clicked, button, [run = m_action] { run(); });
-    return button;
 }
 
 } // namespace corvane

@@ -14,16 +14,14 @@
 
 class QAction;
 class QObject;
-class QToolButton;
-class QWidget;
 
 namespace corvane {
 
 class Texts;
 
-// Every icon the views draw, named by its symbol name (the raw value). The
-// names are the identifiers the rest of the program uses; each has an SVG of
-// our own in the resources under the same name, so no icon theme is needed.
+// Every symbol name (the raw value) the program knows. The names are the
+// identifiers the rest of the program uses; each symbol the views draw has an
+// SVG of our own in the resources under its name, so no icon theme is needed.
 enum class SFSymbol : std::uint8_t {
     none,
     edit,
@@ -53,7 +51,8 @@ std::optional<SFSymbol> fromRawValue(std::string_view raw);
 inline const QColor kSymbolColor {0x3c, 0x3c, 0x3c};
 
 // The symbol's icon drawn in `color` (its strokes and fills recoloured), at the
-// usual small sizes. Main thread (it renders pixmaps).
+// usual small sizes; an empty icon for a symbol no view draws. Main thread (it
+// renders pixmaps).
 QIcon icon(SFSymbol symbol, const QColor& color = kSymbolColor);
 
 // An icon followed by a localised title that runs `action` once per
@@ -67,8 +66,6 @@ public:
 
     // A menu entry: the icon, then the localised title. Owned by `parent`.
     QAction* makeAction(const Texts& texts, QObject* parent) const;
-    // A push button that fills the width it is given, its label centred.
-    QToolButton* makeButton(const Texts& texts, QWidget* parent) const;
 
 private:
     std::string m_title;

@@ -29,7 +29,6 @@ void WidgetApplication::showAlert(
         if (auto run = std::exchange(*answer, nullptr))
             run();
     });
-    m_alert = box;
     box->open();
 }
 

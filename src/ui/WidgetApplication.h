@@ -2,9 +2,6 @@
 
 #include "core/Application.h"
 
-#include <QMessageBox>
-#include <QPointer>
-
 namespace corvane {
 
 // The application port over Qt Widgets: an alert is a message box holding only
@@ -14,12 +11,6 @@ class WidgetApplication final : public Application {
 public:
     void showAlert(const std::string& message, const std::string& buttonTitle, std::function<void()> pressed) override;
     void terminate() override;
-
-    // The alert last shown, while it is open.
-    QMessageBox* currentAlert() const { return m_alert; }
-
-private:
-    QPointer<QMessageBox> m_alert;
 };
 
 } // namespace corvane

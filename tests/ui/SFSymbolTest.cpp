@@ -20,5 +20,13 @@ TEST(SFSymbolTest, EachCaseConvertsToItsRawValueAndBackAndNearMissesToNone)
         EXPECT_EQ(fromRawValue(nearMiss), std::nullopt) << nearMiss;
 }
 
+// The menu's entries and button and the charging status: an SVG dropped from
+// the resources would leave them blank.
+TEST(SFSymbolTest, EverySymbolTheViewsDrawHasArtwork)
+{
+    for (SFSymbol drawn : {SFSymbol::charge, SFSymbol::hide, SFSymbol::quit, SFSymbol::info, SFSymbol::action})
+        EXPECT_FALSE(icon(drawn).pixmap(16).isNull()) << rawValue(drawn);
+}
+
 } // namespace
 } // namespace corvane

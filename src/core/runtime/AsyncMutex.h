@@ -66,7 +66,6 @@ public:
 
     // `auto guard = co_await mutex.lock();` holds the lock until `guard` goes.
     LockAwaiter lock() { return LockAwaiter(*this); }
-    bool isLocked() const noexcept { return m_locked; }
 
 private:
     void unlock()
