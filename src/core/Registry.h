@@ -44,6 +44,11 @@ public:
 
 // The device registry. `openSession` may be called from any thread and never
 // fails: a registry that cannot be reached gives a session that matches nothing.
+//
+// Why a registry of service classes and properties, and not a list of
+// devices: the core keeps the system's own reader (IORegParser) with its
+// rules over the raw properties, and another platform's registry of this
+// shape plugs in directly; on Linux UPower's devices are mapped to entries.
 class Registry {
 public:
     virtual ~Registry() = default;
