@@ -1,18 +1,19 @@
 #include "ui/MenuButtonView.h"
 
+#include "core/Application.h"
 #include "core/SettingsStore.h"
 #include "core/Texts.h"
 #include "ui/AboutDialog.h"
 #include "ui/SFSymbol.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
 
 namespace corvane {
 
-MenuButtonView::MenuButtonView(BooleanSetting& showMenuBar, const Texts& texts, QWidget* parent)
+MenuButtonView::MenuButtonView(
+    BooleanSetting& showMenuBar, Application& application, const Texts& texts, QWidget* parent)
     : QWidget(parent)
     , m_texts(texts)
     , m_button(new QToolButton(this))
@@ -23,8 +24,9 @@ MenuButtonView::MenuButtonView(BooleanSetting& showMenuBar, const Texts& texts, 
     m_menu->addAction(SFButton("Hide Menu Bar Item", SFSymbol::hide, [&showMenuBar] {
         showMenuBar.set(false);
     }).makeAction(texts, m_menu));
-    m_menu->addAction(
-        SFButton("Quit Corvane", SFSymbol::quit, [] { QCoreApplication::quit(); }).makeAction(texts, m_menu));
+    m_menu->addAction(SFButton("Quit Corvane", SFSymbol::quit, [&application] {
+        application.terminate();
+    }).makeAction(texts, m_menu));
 
     m_button->setObjectName(QStringLiteral("menuButton"));
     m_button->setIcon(icon(SFSymbol::action));

@@ -10,18 +10,20 @@ class QToolButton;
 
 namespace corvane {
 
+class Application;
 class BooleanSetting;
 class Texts;
 
 // The overflow menu row: a borderless "ellipsis.circle" button at the trailing
 // edge whose menu offers About, hiding the tray item and quitting. Hiding
 // writes false under "showMenuBar" and nothing else; the tray item follows
-// the key on its own.
+// the key on its own. Quitting ends the application through `application`.
 class MenuButtonView final : public QWidget {
     Q_OBJECT
 
 public:
-    MenuButtonView(BooleanSetting& showMenuBar, const Texts& texts, QWidget* parent = nullptr);
+    MenuButtonView(
+        BooleanSetting& showMenuBar, Application& application, const Texts& texts, QWidget* parent = nullptr);
 
     QToolButton* button() const { return m_button; }
     QMenu* menu() const { return m_menu; }
