@@ -1,6 +1,7 @@
 #include "ui/AboutDialog.h"
 
 #include "core/Texts.h"
+#include "ui/PlainLabel.h"
 #include "ui/Resources.h"
 
 #include <QCoreApplication>
@@ -12,10 +13,10 @@ namespace corvane {
 
 namespace {
 
-QLabel* plainLabel(const QString& text, QWidget* parent)
+// The panel's lines: centred, wrapped to its width.
+QLabel* centredLabel(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = plainLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter);
     label->setWordWrap(true);
     return label;
@@ -38,19 +39,19 @@ AboutDialog::AboutDialog(const Texts& texts, QWidget* parent)
     iconLabel->setAlignment(Qt::AlignHCenter);
     layout->addWidget(iconLabel);
 
-    QLabel* name = plainLabel(QCoreApplication::applicationName(), this);
+    QLabel* name = centredLabel(QCoreApplication::applicationName(), this);
     QFont headline = name->font();
     headline.setBold(true);
     headline.setPointSizeF(headline.pointSizeF() * 1.3);
     name->setFont(headline);
     layout->addWidget(name);
 
-    layout->addWidget(plainLabel(
+    layout->addWidget(centredLabel(
         localized("Version %1").replace(QStringLiteral("%1"), QCoreApplication::applicationVersion()), this));
-    layout->addWidget(plainLabel(localized("Watches the batteries of your Bluetooth keyboards, mice and other input "
-                                           "devices and warns before they run flat."),
+    layout->addWidget(centredLabel(localized("Watches the batteries of your Bluetooth keyboards, mice and other input "
+                                             "devices and warns before they run flat."),
         this));
-    layout->addWidget(plainLabel(localized("Licence: MIT"), this));
+    layout->addWidget(centredLabel(localized("Licence: MIT"), this));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

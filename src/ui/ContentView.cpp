@@ -4,6 +4,7 @@
 #include "core/Texts.h"
 #include "core/runtime/Async.h"
 #include "ui/MenuButtonView.h"
+#include "ui/PlainLabel.h"
 #include "ui/SFSymbol.h"
 #include "ui/Stepper.h"
 
@@ -43,13 +44,6 @@ QString displayName(const std::string& name)
             c = QLatin1Char(' ');
     }
     return text;
-}
-
-QLabel* plainLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
 }
 
 QFrame* divider(QWidget* parent)
