@@ -1,7 +1,8 @@
 #include "linux/DesktopSystemEvents.h"
 
+#include "qt/DBusReply.h"
+
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QMetaObject>
 
@@ -110,15 +111,13 @@ void DesktopSystemEvents::takeInhibitor()
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Corvane")
          << QStringLiteral("Stop checking device batteries before sleep") << QStringLiteral("delay");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        m_inhibitorRequested = false;
-        QDBusPendingReply<QDBusUnixFileDescriptor> reply = *finished;
-        // Refused (no logind, no permission): sleep is simply not delayed.
-        if (!reply.isError())
-            m_inhibitor = reply.value();
-    });
+    onReply<QDBusUnixFileDescriptor>(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
+        [this](const QDBusPendingReply<QDBusUnixFileDescriptor>& reply) {
+            m_inhibitorRequested = false;
+            // Refused (no logind, no permission): sleep is simply not delayed.
+            if (!reply.isError())
+                m_inhibitor = reply.value();
+        });
 }
 
 } // namespace corvane

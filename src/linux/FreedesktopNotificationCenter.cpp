@@ -1,8 +1,9 @@
 #include "linux/FreedesktopNotificationCenter.h"
 
+#include "qt/DBusReply.h"
+
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
@@ -119,12 +120,10 @@ void FreedesktopNotificationCenter::askServer(std::function<void(std::optional<N
         return;
     }
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetServerInformation"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-        [answered = std::move(answered)](QDBusPendingCallWatcher* finished) {
-            finished->deleteLater();
-            if (finished->isError())
-                answered(errorFrom(finished->error()));
+    onReply(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
+        [answered = std::move(answered)](const QDBusPendingReply<>& reply) {
+            if (reply.isError())
+                answered(errorFrom(reply.error()));
             else
                 answered(std::nullopt);
         });
@@ -201,11 +200,8 @@ void FreedesktopNotificationCenter::withBodyMarkup(std::function<void(bool)> the
         return;
     }
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-        [this, then = std::move(then)](QDBusPendingCallWatcher* finished) {
-            finished->deleteLater();
-            QDBusPendingReply<QStringList> reply = *finished;
+    onReply<QStringList>(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
+        [this, then = std::move(then)](const QDBusPendingReply<QStringList>& reply) {
             // Without an answer, escape: a markup server must not read a device's name as markup.
             if (reply.isError()) {
                 then(true);
@@ -251,11 +247,8 @@ void FreedesktopNotificationCenter::notify(
         auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
         call << kApplicationName << uint {0} << kDesktopEntry << q(request.content.title)
              << q(markup ? escapeMarkup(body) : body) << actions << hints << int {-1};
-        auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request = std::move(request), done = std::move(done)](QDBusPendingCallWatcher* finished) mutable {
-                finished->deleteLater();
-                QDBusPendingReply<uint> reply = *finished;
+        onReply<uint>(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
+            [this, request = std::move(request), done = std::move(done)](const QDBusPendingReply<uint>& reply) mutable {
                 if (reply.isError()) {
                     done(errorFrom(reply.error()));
                     return;

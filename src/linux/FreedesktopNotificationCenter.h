@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/NotificationCenter.h"
-#include "linux/QtMainExecutor.h"
+#include "qt/QtMainExecutor.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/runtime/Subscription.h"
-#include "linux/QtMainExecutor.h"
+#include "qt/QtMainExecutor.h"
 
 #include <QElapsedTimer>
 #include <QObject>

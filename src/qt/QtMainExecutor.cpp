@@ -1,4 +1,4 @@
-#include "linux/QtMainExecutor.h"
+#include "qt/QtMainExecutor.h"
 
 #include <QCoreApplication>
 #include <QEvent>
