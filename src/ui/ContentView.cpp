@@ -82,7 +82,7 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     , m_thresholdRow(new QWidget(this))
     , m_stepper(new Stepper(settings::kMinimumThreshold, settings::kMaximumThreshold, m_thresholdRow))
     , m_thresholdText(plainLabel({}, m_thresholdRow))
-    , m_menuButtonView(new MenuButtonView(m_viewModel->showMenuBar(), platform.texts, this))
+    , m_menuButtonView(new MenuButtonView(m_viewModel->showMenuBar(), platform.loginItem, platform.texts, this))
 {
     QFont headline = m_title->font();
     headline.setBold(true);

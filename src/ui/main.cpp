@@ -13,6 +13,8 @@
 #include "linux/QtTexts.h"
 #include "linux/SingleInstance.h"
 #include "linux/UPowerRegistry.h"
+#include "linux/XdgAutostart.h"
+#include "ui/CommandLine.h"
 #include "ui/CorvaneApp.h"
 #include "ui/Resources.h"
 #include "ui/WidgetApplication.h"
@@ -26,9 +28,20 @@
 
 int main(int argc, char** argv)
 {
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Before the application object, which needs a display: `--version` and
+    // `--help` must work without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto outcome = corvane::parseCommandLine(arguments); !outcome.run) {
+        (outcome.status == 0 ? std::cout : std::cerr) << outcome.output.toStdString() << std::flush;
+        return outcome.status;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
     QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
     // Closing the device window leaves Corvane running in the tray.
@@ -61,11 +74,13 @@ int main(int argc, char** argv)
     corvane::DesktopSystemEvents events(systemBus);
     corvane::QtKeyboard keyboard;
     corvane::WidgetApplication alerts;
+    corvane::XdgAutostart loginItem(
+        corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
 
-    const corvane::Platform platform {
-        mainExecutor, background, clock, registry, settings, notifications, events, keyboard, alerts, calendar, texts};
+    const corvane::Platform platform {mainExecutor, background, clock, registry, settings, notifications, events,
+        keyboard, alerts, loginItem, calendar, texts};
     corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable(), [&events] { events.activate(); });
     scene = &app;
 
