@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
+#include <vector>
 
 namespace corvane::xdg {
 
@@ -33,5 +35,28 @@ fs::path baseDirectory(const char* variable, const fs::path& underHome)
 fs::path configHome() { return baseDirectory("XDG_CONFIG_HOME", ".config"); }
 
 fs::path stateHome() { return baseDirectory("XDG_STATE_HOME", fs::path(".local") / "state"); }
+
+bool hasInstalledIcon(const std::string& name)
+{
+    std::vector<fs::path> folders {baseDirectory("XDG_DATA_HOME", fs::path(".local") / "share")};
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    std::istringstream list(dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : "/usr/local/share:/usr/share");
+    for (std::string folder; std::getline(list, folder, ':');) {
+        if (fs::path(folder).is_absolute())
+            folders.emplace_back(folder);
+    }
+    std::error_code error;
+    for (const auto& folder : folders) {
+        for (const char* extension : {".svg", ".png"}) {
+            if (fs::is_regular_file(folder / "pixmaps" / (name + extension), error))
+                return true;
+            for (const auto& size : fs::directory_iterator(folder / "icons" / "hicolor", error)) {
+                if (fs::is_regular_file(size.path() / "apps" / (name + extension), error))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
 
 } // namespace corvane::xdg

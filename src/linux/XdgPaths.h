@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace corvane::xdg {
 
@@ -9,5 +10,10 @@ namespace corvane::xdg {
 // home folder ($HOME, or the password database's entry when it is unset).
 std::filesystem::path configHome();
 std::filesystem::path stateHome();
+
+// Whether an icon theme installed for this user or system-wide (the hicolor
+// theme or the legacy pixmaps folder, under the XDG data folders) holds an
+// icon called `name`.
+bool hasInstalledIcon(const std::string& name);
 
 } // namespace corvane::xdg

@@ -11,9 +11,11 @@
 #include "linux/QtKeyboard.h"
 #include "linux/QtMainExecutor.h"
 #include "linux/QtTexts.h"
+#include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
 #include "linux/UPowerRegistry.h"
 #include "linux/XdgAutostart.h"
+#include "linux/XdgPaths.h"
 #include "ui/CommandLine.h"
 #include "ui/CorvaneApp.h"
 #include "ui/Resources.h"
@@ -21,10 +23,33 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QUrl>
 
 #include <iostream>
+
+namespace {
+
+// The notifications' icon: the installed theme's, or, run from the build
+// folder, the bundled drawing written where the notification server can read it.
+QString notificationIcon()
+{
+    const QString name = QStringLiteral("corvane");
+    if (corvane::xdg::hasInstalledIcon(name.toStdString()))
+        return name;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    const QString file = folder + QStringLiteral("/corvane.svg");
+    QFile::remove(file);
+    if (!QDir().mkpath(folder) || !QFile::copy(QStringLiteral(":/images/corvane"), file))
+        return name;
+    return QUrl::fromLocalFile(file).toString();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -40,6 +65,8 @@ int main(int argc, char** argv)
         return outcome.status;
     }
 
+    // Before the toolkit starts any thread, so that none of them takes these signals.
+    corvane::QuitSignals::blockQuitSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
@@ -71,9 +98,11 @@ int main(int argc, char** argv)
     corvane::UPowerRegistry registry(systemBus);
     corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath());
     corvane::FreedesktopNotificationCenter notifications(sessionBus);
+    notifications.setIcon(notificationIcon());
     corvane::DesktopSystemEvents events(systemBus);
     corvane::QtKeyboard keyboard;
     corvane::WidgetApplication alerts;
+    corvane::QuitSignals quitSignals([&alerts] { alerts.terminate(); });
     corvane::XdgAutostart loginItem(
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;

@@ -1,9 +1,11 @@
 #include "linux/XdgAutostart.h"
+#include "linux/XdgPaths.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -99,6 +101,25 @@ TEST_F(XdgAutostartTest, AnUnwritableFolderIsAFailureAndLeavesNothingBehind)
     EXPECT_FALSE(item.setEnabled(true));
     EXPECT_FALSE(item.isEnabled());
     EXPECT_TRUE(fs::is_regular_file(m_autostart));
+}
+
+TEST(XdgPathsTest, FindsAnIconWhereAnInstalledThemeOrThePixmapsFolderHoldsIt)
+{
+    QTemporaryDir folder;
+    const fs::path home = fs::path(folder.path().toStdString()) / "home";
+    const fs::path system = fs::path(folder.path().toStdString()) / "system";
+    write(home / "icons" / "hicolor" / "48x48" / "apps" / "mine.png", "png");
+    write(system / "icons" / "hicolor" / "scalable" / "apps" / "theirs.svg", "svg");
+    write(system / "pixmaps" / "old.png", "png");
+    write(system / "icons" / "hicolor" / "48x48" / "apps" / "folder.svg" / "x", "not a file");
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", ("relative:" + system.string()).c_str(), 1);
+    for (const char* name : {"mine", "theirs", "old"})
+        EXPECT_TRUE(xdg::hasInstalledIcon(name)) << name;
+    for (const char* name : {"folder", "missing"})
+        EXPECT_FALSE(xdg::hasInstalledIcon(name)) << name;
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_DATA_DIRS");
 }
 
 } // namespace
