@@ -12,6 +12,7 @@ packages=(
     dbus dbus-x11 python3 python3-dbus python3-gi python3-dbusmock
     xvfb xauth xdotool x11-apps x11-utils imagemagick fonts-dejavu-core
     clang libclang-rt-14-dev
+    appstream dpkg-dev file
 )
 
 missing=()

@@ -254,13 +254,14 @@ class SimulatedDesktop:
         return sum(1 for _, method, _ in self.upower().GetCalls() if method == "EnumerateDevices")
 
     def posted_notifications(self):
-        """Every Notify call so far (app name, summary, body, actions, hints), in order."""
+        """Every Notify call so far (app name, icon, summary, body, actions, hints), in order."""
         posted = []
         for _, method, args in self.notifications().GetCalls():
             if method == "Notify":
                 posted.append(
                     {
                         "app": str(args[0]),
+                        "icon": str(args[2]),
                         "summary": str(args[3]),
                         "body": str(args[4]),
                         "actions": [str(a) for a in args[5]],

@@ -48,8 +48,12 @@
         <translation>Über Corvane</translation>
     </message>
     <message>
+        <source>Start at Login</source>
+        <translation>Beim Anmelden starten</translation>
+    </message>
+    <message>
         <source>Hide Menu Bar Item</source>
-        <translation>Symbol in der Menüleiste ausblenden</translation>
+        <translation>Symbol im Infobereich ausblenden</translation>
     </message>
     <message>
         <source>Quit Corvane</source>

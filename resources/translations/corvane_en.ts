@@ -48,8 +48,12 @@
         <translation>About Corvane</translation>
     </message>
     <message>
+        <source>Start at Login</source>
+        <translation>Start at Login</translation>
+    </message>
+    <message>
         <source>Hide Menu Bar Item</source>
-        <translation>Hide Menu Bar Item</translation>
+        <translation>Hide Tray Icon</translation>
     </message>
     <message>
         <source>Quit Corvane</source>

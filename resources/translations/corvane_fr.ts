@@ -48,8 +48,12 @@
         <translation>À propos de Corvane</translation>
     </message>
     <message>
+        <source>Start at Login</source>
+        <translation>Lancer à l’ouverture de session</translation>
+    </message>
+    <message>
         <source>Hide Menu Bar Item</source>
-        <translation>Masquer l’icône de la barre des menus</translation>
+        <translation>Masquer l’icône de la zone de notification</translation>
     </message>
     <message>
         <source>Quit Corvane</source>

@@ -1,6 +1,7 @@
 // The program: one Corvane per desktop session, wired from the desktop's
 // adapters into the one view model, with the tray scene on top.
 
+#include "app/CommandLine.h"
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
 #include "core/runtime/ThreadPoolExecutor.h"
@@ -10,8 +11,11 @@
 #include "linux/IcuCalendar.h"
 #include "linux/QtKeyboard.h"
 #include "linux/QtTexts.h"
+#include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
 #include "linux/UPowerRegistry.h"
+#include "linux/XdgAutostart.h"
+#include "linux/XdgPaths.h"
 #include "qt/QtMainExecutor.h"
 #include "ui/CorvaneApp.h"
 #include "ui/Resources.h"
@@ -19,16 +23,52 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QUrl>
 
 #include <iostream>
 
+namespace {
+
+// The notifications' icon: the installed theme's, or, run from the build
+// folder, the bundled drawing written where the notification server can read it.
+QString notificationIcon()
+{
+    const QString name = QStringLiteral("corvane");
+    if (corvane::xdg::hasInstalledIcon(name.toStdString()))
+        return name;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    const QString file = folder + QStringLiteral("/corvane.svg");
+    QFile::remove(file);
+    if (!QDir().mkpath(folder) || !QFile::copy(QStringLiteral(":/images/corvane"), file))
+        return name;
+    return QUrl::fromLocalFile(file).toString();
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Before the application object, which needs a display: `--version` and
+    // `--help` must work without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto outcome = corvane::parseCommandLine(arguments); !outcome.run) {
+        (outcome.status == 0 ? std::cout : std::cerr) << outcome.output.toStdString() << std::flush;
+        return outcome.status;
+    }
+
+    // Before the toolkit starts any thread, so that none of them takes these signals.
+    corvane::QuitSignals::blockQuitSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
     QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
     // Closing the device window leaves Corvane running in the tray.
@@ -58,14 +98,18 @@ int main(int argc, char** argv)
     corvane::UPowerRegistry registry(systemBus);
     corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath());
     corvane::FreedesktopNotificationCenter notifications(sessionBus);
+    notifications.setIcon(notificationIcon());
     corvane::DesktopSystemEvents events(systemBus);
     corvane::QtKeyboard keyboard;
     corvane::WidgetApplication alerts;
+    corvane::QuitSignals quitSignals([&alerts] { alerts.terminate(); });
+    corvane::XdgAutostart loginItem(
+        corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
 
-    const corvane::Platform platform {
-        mainExecutor, background, clock, registry, settings, notifications, events, keyboard, alerts, calendar, texts};
+    const corvane::Platform platform {mainExecutor, background, clock, registry, settings, notifications, events,
+        keyboard, alerts, loginItem, calendar, texts};
     corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable(), [&events] { events.activate(); });
     scene = &app;
 

@@ -24,6 +24,7 @@ class Calendar;
 class Clock;
 class Executor;
 class Keyboard;
+class LoginItem;
 class NotificationCenter;
 class Registry;
 class SystemEvents;
@@ -41,6 +42,7 @@ struct Platform {
     SystemEvents& events;
     Keyboard& keyboard;
     Application& application;
+    LoginItem& loginItem; // for the views; the view model does not use it
     const Calendar& calendar;
     const Texts& texts;
 };

@@ -229,8 +229,6 @@ void FreedesktopNotificationCenter::notify(
                     actions << q(action.identifier) << q(action.title);
             }
         }
-        // A click on the body; servers show no button for it.
-        actions << QString::fromLatin1(notification::kDefaultActionIdentifier) << QString();
 
         QVariantMap hints;
         hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal));
@@ -245,7 +243,7 @@ void FreedesktopNotificationCenter::notify(
         if (!request.content.subtitle.empty())
             body = request.content.subtitle + "\n" + body;
         auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-        call << kApplicationName << uint {0} << kDesktopEntry << q(request.content.title)
+        call << kApplicationName << uint {0} << m_icon << q(request.content.title)
              << q(markup ? escapeMarkup(body) : body) << actions << hints << int {-1};
         onReply<uint>(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
             [this, request = std::move(request), done = std::move(done)](const QDBusPendingReply<uint>& reply) mutable {

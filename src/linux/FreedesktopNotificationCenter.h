@@ -22,8 +22,9 @@ namespace corvane {
 
 // The notification service over `org.freedesktop.Notifications` on the
 // session bus. Permission is the server answering `GetServerInformation`;
-// a category's actions travel as action keys with their titles, plus
-// "default" for a click; "delivered" is what this process posted and the
+// a category's actions travel as action keys with their titles (no
+// "default" action: a click on the body does nothing here, and servers that
+// list actions as text would show it as a blank entry); "delivered" is what this process posted and the
 // server has not closed since, forgotten when the server's name changes
 // owner. The protocol carries no user info, so each notification's content is
 // kept here under the id that the server returned.
@@ -44,6 +45,10 @@ public:
     // delegate decides how a notification is presented.
     explicit FreedesktopNotificationCenter(QDBusConnection sessionBus, std::function<bool()> applicationIsActive = {});
     ~FreedesktopNotificationCenter() override;
+
+    // The notifications' icon: a name in the icon theme ("corvane" unless
+    // set) or a file:// address. Call before the first notification.
+    void setIcon(QString nameOrAddress) { m_icon = std::move(nameOrAddress); }
 
     void setDelegate(UserNotificationCenterDelegate* delegate) override;
     void requestAuthorization(
@@ -69,6 +74,7 @@ private:
     UserNotificationCenterDelegate* delegate() const;
 
     QDBusConnection m_bus;
+    QString m_icon = QStringLiteral("corvane");
     // Requests come from any thread and are served on this object's.
     QtMainExecutor m_thisThread {this};
     std::function<bool()> m_applicationIsActive;

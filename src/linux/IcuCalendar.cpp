@@ -38,6 +38,16 @@ Date fromUDate(UDate udate, microseconds remainder)
 
 struct IcuCalendar::Impl {
     std::unique_ptr<icu::Calendar> calendar;
+    bool followsHost = false;
+
+    // The calendar in the host's zone as it is now: a laptop that travels
+    // gets its "today" and "tomorrow" from where it is, without a restart.
+    icu::Calendar* current()
+    {
+        if (calendar && followsHost)
+            calendar->adoptTimeZone(icu::TimeZone::detectHostTimeZone());
+        return calendar.get();
+    }
 };
 
 IcuCalendar::IcuCalendar()
@@ -48,6 +58,7 @@ IcuCalendar::IcuCalendar()
         icu::Calendar::createInstance(icu::TimeZone::createDefault(), icu::Locale::getDefault(), status));
     if (U_FAILURE(status))
         m_impl->calendar.reset();
+    m_impl->followsHost = true;
 }
 
 IcuCalendar::IcuCalendar(const std::string& timeZoneId)
@@ -67,8 +78,8 @@ Date IcuCalendar::now() const { return std::chrono::time_point_cast<microseconds
 bool IcuCalendar::isDateInToday(Date date) const
 {
     std::lock_guard lock(m_mutex);
-    auto& calendar = m_impl->calendar;
-    if (!calendar)
+    auto* calendar = m_impl->current();
+    if (calendar == nullptr)
         return false;
     UErrorCode status = U_ZERO_ERROR;
     calendar->setTime(toUDate(now()), status);
@@ -83,8 +94,8 @@ bool IcuCalendar::isDateInToday(Date date) const
 std::optional<Date> IcuCalendar::sameTimeNextDay(Date date) const
 {
     std::lock_guard lock(m_mutex);
-    auto& calendar = m_impl->calendar;
-    if (!calendar)
+    auto* calendar = m_impl->current();
+    if (calendar == nullptr)
         return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
     calendar->setTime(toUDate(date), status);

@@ -9,8 +9,8 @@
 namespace corvane {
 
 // The user's calendar through ICU: the default locale's calendar system in the
-// default time zone (from TZ and the system), or in the zone given by its
-// IANA name. "Next day" is a calendar day, not 24 hours, so the wall-clock
+// host's time zone (from TZ and the system, looked up afresh on every use), or
+// in the zone given by its IANA name. "Next day" is a calendar day, not 24 hours, so the wall-clock
 // time survives daylight-saving changes. Safe from any thread.
 class IcuCalendar final : public Calendar {
 public:

@@ -76,7 +76,8 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     , m_thresholdRow(new QWidget(this))
     , m_stepper(new Stepper(settings::kMinimumThreshold, settings::kMaximumThreshold, m_thresholdRow))
     , m_thresholdText(plainLabel({}, m_thresholdRow))
-    , m_menuButtonView(new MenuButtonView(m_viewModel->showMenuBar(), platform.application, platform.texts, this))
+    , m_menuButtonView(new MenuButtonView(
+          m_viewModel->showMenuBar(), platform.application, platform.loginItem, platform.texts, this))
 {
     QFont headline = m_title->font();
     headline.setBold(true);

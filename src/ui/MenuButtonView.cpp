@@ -1,6 +1,7 @@
 #include "ui/MenuButtonView.h"
 
 #include "core/Application.h"
+#include "core/LoginItem.h"
 #include "core/SettingsStore.h"
 #include "core/Texts.h"
 #include "ui/AboutDialog.h"
@@ -13,14 +14,24 @@
 namespace corvane {
 
 MenuButtonView::MenuButtonView(
-    BooleanSetting& showMenuBar, Application& application, const Texts& texts, QWidget* parent)
+    BooleanSetting& showMenuBar, Application& application, LoginItem& loginItem, const Texts& texts, QWidget* parent)
     : QWidget(parent)
     , m_texts(texts)
     , m_button(new QToolButton(this))
     , m_menu(new QMenu(this))
+    , m_startAtLogin(new QAction(QString::fromStdString(texts.localized("Start at Login")), m_menu))
 {
     m_menu->addAction(SFButton("About Corvane", SFSymbol::info, [this] { showAbout(); }).makeAction(texts, m_menu));
     m_menu->addSeparator();
+    // Read afresh on every opening: the desktop's own session settings may have changed it.
+    m_startAtLogin->setCheckable(true);
+    m_menu->addAction(m_startAtLogin);
+    connect(m_menu, &QMenu::aboutToShow, m_startAtLogin,
+        [this, &loginItem] { m_startAtLogin->setChecked(loginItem.isEnabled()); });
+    connect(m_startAtLogin, &QAction::triggered, m_startAtLogin, [this, &loginItem](bool checked) {
+        loginItem.setEnabled(checked);
+        m_startAtLogin->setChecked(loginItem.isEnabled());
+    });
     m_menu->addAction(SFButton("Hide Menu Bar Item", SFSymbol::hide, [&showMenuBar] {
         showMenuBar.set(false);
     }).makeAction(texts, m_menu));

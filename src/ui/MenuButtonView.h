@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAction;
 class QMenu;
 class QToolButton;
 
@@ -12,23 +13,26 @@ namespace corvane {
 
 class Application;
 class BooleanSetting;
+class LoginItem;
 class Texts;
 
 // The overflow menu row: a borderless "ellipsis.circle" button at the trailing
-// edge whose menu offers About, hiding the tray item and quitting. Hiding
+// edge whose menu offers About, starting at login (a check item that reads
+// its state each time the menu opens), hiding the tray item and quitting. Hiding
 // writes false under "showMenuBar" and nothing else; the tray item follows
 // the key on its own. Quitting ends the application through `application`.
 class MenuButtonView final : public QWidget {
     Q_OBJECT
 
 public:
-    MenuButtonView(
-        BooleanSetting& showMenuBar, Application& application, const Texts& texts, QWidget* parent = nullptr);
+    MenuButtonView(BooleanSetting& showMenuBar, Application& application, LoginItem& loginItem, const Texts& texts,
+        QWidget* parent = nullptr);
 
     QToolButton* button() const { return m_button; }
     QMenu* menu() const { return m_menu; }
     // The About dialog last opened, while it is shown.
     AboutDialog* aboutDialog() const { return m_about; }
+    QAction* startAtLoginAction() const { return m_startAtLogin; }
 
 private:
     void showAbout();
@@ -36,6 +40,7 @@ private:
     const Texts& m_texts;
     QToolButton* m_button;
     QMenu* m_menu;
+    QAction* m_startAtLogin;
     QPointer<AboutDialog> m_about;
 };
 

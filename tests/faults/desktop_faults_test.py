@@ -80,7 +80,7 @@ class DesktopFaults(unittest.TestCase):
         reads = self.desktop.device_reads()
         self.desktop.sleep_and_wake()
         sd.wait_for(lambda: self.desktop.device_reads() > reads, what="a refresh after wake")
-        self.assertEqual(sd.terminate(corvane), -signal.SIGTERM)
+        self.assertEqual(sd.terminate(corvane), 0, "SIGTERM is an orderly quit")
 
         corvane = self.launch(DBUS_SYSTEM_BUS_ADDRESS=nowhere)
         sd.wait_for(self.asked_permission, what="the permission request")

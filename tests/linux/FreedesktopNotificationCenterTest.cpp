@@ -129,10 +129,11 @@ TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
     if (calls.empty())
         return;
     EXPECT_EQ(calls[0][0].toString(), "Corvane");
+    EXPECT_EQ(calls[0][2].toString(), "corvane");
     EXPECT_EQ(calls[0][3].toString(), "Key<b>board</b>");
     EXPECT_EQ(calls[0][4].toString(), GetParam().body);
     EXPECT_EQ(calls[0][5].toStringList(),
-        QStringList({"REMIND_ACTION", "Remind Me Tomorrow", "NEVER_ACTION", "Never Remind Me", "default", ""}));
+        QStringList({"REMIND_ACTION", "Remind Me Tomorrow", "NEVER_ACTION", "Never Remind Me"}));
     const auto hints = qdbus_cast<QVariantMap>(calls[0][6].value<QDBusArgument>());
     EXPECT_EQ(hints.value("urgency"), QVariant::fromValue(uchar {1}));
     EXPECT_EQ(hints.value("desktop-entry"), "corvane");

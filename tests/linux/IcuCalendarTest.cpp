@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace corvane {
 namespace {
 
@@ -26,6 +28,29 @@ INSTANTIATE_TEST_SUITE_P(Days, IcuCalendarNextDay,
 TEST_P(IcuCalendarNextDay, KeepsTheWallClockTimeAcrossDaylightSavingChanges)
 {
     EXPECT_EQ(IcuCalendar(GetParam().zone).sameTimeNextDay(GetParam().from), GetParam().from + GetParam().later);
+}
+
+// Kiritimati and Pago Pago are 25 hours apart: for some hour of the next day
+// and a half, "today" differs between them whatever the time is now.
+TEST(IcuCalendarTest, FollowsTheHostsTimeZoneWhenItChangesWhileRunning)
+{
+    const char* before = std::getenv("TZ");
+    const std::string saved = before != nullptr ? before : "";
+    const IcuCalendar host;
+    const auto now = floor<hours>(host.now());
+    for (const char* zone : {"Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
+        ::setenv("TZ", zone, 1);
+        const IcuCalendar there(zone);
+        for (int hour = -30; hour <= 30; ++hour) {
+            const Date date = now + hours(hour);
+            EXPECT_EQ(host.isDateInToday(date), there.isDateInToday(date)) << zone << " " << hour;
+        }
+        EXPECT_EQ(host.sameTimeNextDay(now), there.sameTimeNextDay(now)) << zone;
+    }
+    if (before != nullptr)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
 }
 
 } // namespace

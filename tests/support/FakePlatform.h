@@ -4,6 +4,7 @@
 #include "core/Calendar.h"
 #include "core/CorvaneViewModel.h"
 #include "core/Keyboard.h"
+#include "core/LoginItem.h"
 #include "core/Registry.h"
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
@@ -166,6 +167,19 @@ public:
     bool isOptionKeyHeld() const override { return false; }
 };
 
+class FakeLoginItem final : public LoginItem {
+public:
+    bool isEnabled() const override { return enabled; }
+    bool setEnabled(bool value) override
+    {
+        if (!failWrites)
+            enabled = value;
+        return !failWrites;
+    }
+    bool enabled = false;
+    bool failWrites = false;
+};
+
 class FakeApplication final : public Application {
 public:
     // Records the alert and presses its one button at once.
@@ -215,13 +229,14 @@ struct FakePlatform {
     FakeSystemEvents events;
     FakeKeyboard keyboard;
     FakeApplication application;
+    FakeLoginItem loginItem;
     FakeCalendar calendar;
     FakeTexts texts;
 
     Platform platform()
     {
-        return {
-            main, background, clock, registry, settings, notifications, events, keyboard, application, calendar, texts};
+        return {main, background, clock, registry, settings, notifications, events, keyboard, application, loginItem,
+            calendar, texts};
     }
 };
 

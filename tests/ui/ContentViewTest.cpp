@@ -107,14 +107,34 @@ TEST_F(ContentViewTest, MenuOffersAboutSeparatorHideAndQuitHideWritesOnlyShowMen
     QStringList texts;
     for (const QAction* entry : entries)
         texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-    ASSERT_EQ(texts, QStringList({"About Corvane", "-", "Hide Menu Bar Item", "Quit Corvane"}));
-    entries[2]->trigger();
+    ASSERT_EQ(texts, QStringList({"About Corvane", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
+    entries[3]->trigger();
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
     EXPECT_EQ(fake.application.terminations, 0);
     entries[3]->trigger();
     EXPECT_EQ(fake.application.terminations, 1);
     EXPECT_EQ(fake.settings.writes().size(), 1U);
+}
+
+TEST_F(ContentViewTest, StartAtLoginShowsTheEntrysStateEachTimeTheMenuOpensAndSwitchesIt)
+{
+    QMenu* menu = view.menuButtonView()->menu();
+    QAction* item = view.menuButtonView()->startAtLoginAction();
+    const auto open = [menu] { Q_EMIT menu->aboutToShow(); };
+    ASSERT_TRUE(item->isCheckable());
+    open();
+    EXPECT_FALSE(item->isChecked());
+    fake.loginItem.enabled = true; // switched on in the desktop's session settings
+    open();
+    EXPECT_TRUE(item->isChecked());
+
+    item->trigger();
+    EXPECT_FALSE(fake.loginItem.enabled);
+    EXPECT_FALSE(item->isChecked());
+    fake.loginItem.failWrites = true;
+    item->trigger();
+    EXPECT_FALSE(item->isChecked()) << "a write that failed must not show as on";
 }
 
 } // namespace

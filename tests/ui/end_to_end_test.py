@@ -2,6 +2,7 @@
 Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ on PYTHONPATH."""
 
 import os
+import signal
 import sys
 import time
 from datetime import datetime, timedelta, timezone
@@ -35,7 +36,9 @@ def run(desktop, program, screenshots):
     note = sd.wait_for(desktop.posted_notifications, what="the low-battery notification")[0]
     assert (note["app"], note["summary"]) == ("Corvane", "Keyboard K380") and "12%" in note["body"], note
     actions = dict(zip(note["actions"][0::2], note["actions"][1::2]))
-    assert actions.get("REMIND_ACTION") and actions.get("NEVER_ACTION"), note["actions"]
+    assert set(actions) == {"REMIND_ACTION", "NEVER_ACTION"} and all(actions.values()), note["actions"]
+    # Run from the build folder, where no theme holds its icon: the bundled drawing, by its file.
+    assert note["icon"].startswith("file:///") and os.path.isfile(note["icon"][len("file://"):]), note["icon"]
     sd.wait_for(lambda: stored(keyboard + "4001-01-01T00:00:00Z"), what="the warning recorded")
 
     window = open_window()
@@ -52,7 +55,7 @@ def run(desktop, program, screenshots):
     desktop.sleep_and_wake()
     sd.wait_for(lambda: desktop.device_reads() > reads, what="a refresh after wake")
 
-    choose_from_menu("Down", "Down", "Return")  # Hide Menu Bar Item
+    choose_from_menu("Down", "Down", "Down", "Return")  # Hide Tray Icon
     sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden and showMenuBar = false")
     assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0 and show_menu_bar("false"), "no Alt, no change"
     desktop.xdotool("keydown", "Alt_L")
@@ -64,6 +67,13 @@ def run(desktop, program, screenshots):
 
     choose_from_menu("Up", "Return")  # Quit Corvane
     assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0, "Quit ends the process with status 0"
+
+    # What a session sends at logout, and Ctrl-C: an orderly quit, status 0.
+    for signal_number in (signal.SIGTERM, signal.SIGINT):
+        corvane = desktop.launch(program)
+        sd.wait_for(desktop.tray_item, what="the tray item")
+        corvane.send_signal(signal_number)
+        assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0, f"signal {signal_number} ends the process with status 0"
 
 
 if __name__ == "__main__":

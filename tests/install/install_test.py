@@ -1,0 +1,89 @@
+"""The program as a user gets it: its command line without a display, what
+`cmake --install` puts under a prefix, and the Debian package installed on
+this machine (only where the test may install packages: as root)."""
+
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+
+BUILD = os.path.abspath(sys.argv[1])
+PROGRAM = os.path.join(BUILD, "corvane")
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what, file=sys.stderr)
+
+
+def run(argv, **kwargs):
+    return subprocess.run(argv, capture_output=True, text=True, timeout=300, **kwargs)
+
+
+def command_line():
+    # No display and no buses: the answers must not need them.
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS")}
+    version = open(os.path.join(BUILD, "CMakeCache.txt")).read().split("CMAKE_PROJECT_VERSION:STATIC=")[1].split()[0]
+    cases = [
+        (["--version"], 0, "stdout", "corvane " + version + "\n"),
+        (["-v"], 0, "stdout", "corvane " + version + "\n"),
+        (["--help"], 0, "stdout", "holding Alt"),
+        (["--frobnicate"], 2, "stderr", "Unknown option 'frobnicate'"),
+        (["now"], 2, "stderr", "unexpected argument 'now'"),
+    ]
+    for arguments, status, stream, text in cases:
+        result = run([PROGRAM] + arguments, env=env)
+        output = result.stdout if stream == "stdout" else result.stderr
+        check(result.returncode == status and text in output,
+              f"corvane {' '.join(arguments)}: status {result.returncode}, {stream} {output!r}")
+
+
+def installed_tree():
+    with tempfile.TemporaryDirectory() as prefix:
+        result = run(["cmake", "--install", BUILD, "--prefix", prefix])
+        check(result.returncode == 0, "cmake --install: " + result.stderr)
+        expected = ["bin/corvane", "share/applications/corvane.desktop",
+                    "share/metainfo/io.github.corvane.Corvane.metainfo.xml",
+                    "share/icons/hicolor/scalable/apps/corvane.svg"]
+        expected += [f"share/icons/hicolor/{size}x{size}/apps/corvane.png" for size in (16, 22, 24, 32, 48, 64, 128, 256)]
+        for path in expected:
+            check(os.path.isfile(os.path.join(prefix, path)), "installed " + path)
+        metainfo = os.path.join(prefix, expected[2])
+        if os.path.isfile(metainfo):
+            result = run(["appstreamcli", "validate", "--no-net", metainfo])
+            check(result.returncode == 0, "appstreamcli validate: " + result.stdout + result.stderr)
+
+
+def debian_package():
+    for old in glob.glob(os.path.join(BUILD, "corvane_*.deb")):
+        os.remove(old)
+    result = run(["cpack", "-G", "DEB"], cwd=BUILD)
+    packages = glob.glob(os.path.join(BUILD, "corvane_*.deb"))
+    check(result.returncode == 0 and len(packages) == 1, "cpack -G DEB: " + result.stdout + result.stderr)
+    if not packages:
+        return
+    depends = run(["dpkg-deb", "--field", packages[0], "Depends"]).stdout
+    for library in ("libqt6widgets6", "libqt6dbus6", "libicu", "qt6-qpa-plugins"):
+        check(library in depends, f"package depends on {library}: {depends!r}")
+    if os.geteuid() != 0:
+        print("not root: the package is built and checked but not installed")
+        return
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    result = run(["apt-get", "install", "-y", "-q", "--no-install-recommends", packages[0]], env=env)
+    check(result.returncode == 0, "apt-get install: " + result.stdout[-2000:] + result.stderr)
+    try:
+        result = run(["/usr/bin/corvane", "--version"])
+        check(result.returncode == 0 and result.stdout.startswith("corvane "), "installed corvane --version")
+    finally:
+        result = run(["apt-get", "remove", "-y", "-q", "corvane"], env=env)
+        check(result.returncode == 0 and not os.path.exists("/usr/bin/corvane"), "apt-get remove corvane")
+
+
+command_line()
+installed_tree()
+debian_package()
+sys.exit(1 if failures else 0)

@@ -1,0 +1,126 @@
+#include "linux/XdgAutostart.h"
+#include "linux/XdgPaths.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write(const fs::path& file, const std::string& text)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
+
+class XdgAutostartTest : public ::testing::Test {
+protected:
+    QTemporaryDir m_folder;
+    const fs::path m_autostart = fs::path(m_folder.path().toStdString()) / "autostart";
+    const fs::path m_entry = m_autostart / "corvane.desktop";
+};
+
+TEST_F(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryAndLeavesOtherEntriesAlone)
+{
+    const fs::path other = m_autostart / "other.desktop";
+    write(other, "[Desktop Entry]\nExec=other\nHidden=true\n");
+    XdgAutostart item(m_entry, "/usr/bin/corvane");
+    EXPECT_FALSE(item.isEnabled());
+
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.isEnabled());
+    EXPECT_NE(contents(m_entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos) << contents(m_entry);
+    EXPECT_FALSE(fs::exists(m_entry.string() + ".partial"));
+
+    ASSERT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_FALSE(fs::exists(m_entry));
+    EXPECT_TRUE(item.setEnabled(false)) << "turning off what is off is no failure";
+    EXPECT_EQ(contents(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
+}
+
+TEST_F(XdgAutostartTest, ReadsTheStateTheDesktopsSessionSettingsLeft)
+{
+    struct Case {
+        const char* text;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"[Desktop Entry]\nExec=corvane\n", true},
+        {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
+        {"[Desktop Entry]\nExec=corvane\nHidden = true\r\n", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n", true},
+        {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true},
+    };
+    XdgAutostart item(m_entry, "corvane");
+    for (const auto& [text, enabled] : cases) {
+        write(m_entry, text);
+        EXPECT_EQ(item.isEnabled(), enabled) << text;
+    }
+    ASSERT_TRUE(item.setEnabled(true));
+    EXPECT_TRUE(item.isEnabled()) << "turning on replaces an entry the desktop switched off";
+}
+
+TEST_F(XdgAutostartTest, QuotesTheExecutableAsTheExecKeyNeeds)
+{
+    struct Case {
+        const char* executable;
+        const char* exec;
+    };
+    const Case cases[] = {
+        {"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
+        {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"},
+        {R"(/back\slash)", R"(Exec="/back\\\\slash")"},
+    };
+    for (const auto& [executable, exec] : cases)
+        EXPECT_NE(XdgAutostart::entryText(executable).find(std::string("\n") + exec + "\n"), std::string::npos)
+            << XdgAutostart::entryText(executable);
+}
+
+TEST_F(XdgAutostartTest, AnUnwritableFolderIsAFailureAndLeavesNothingBehind)
+{
+    // A file where the folder should be: no write can succeed, not even as root.
+    write(m_autostart, "");
+    XdgAutostart item(m_entry, "corvane");
+    EXPECT_FALSE(item.setEnabled(true));
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_TRUE(fs::is_regular_file(m_autostart));
+}
+
+TEST(XdgPathsTest, FindsAnIconWhereAnInstalledThemeOrThePixmapsFolderHoldsIt)
+{
+    QTemporaryDir folder;
+    const fs::path home = fs::path(folder.path().toStdString()) / "home";
+    const fs::path system = fs::path(folder.path().toStdString()) / "system";
+    write(home / "icons" / "hicolor" / "48x48" / "apps" / "mine.png", "png");
+    write(system / "icons" / "hicolor" / "scalable" / "apps" / "theirs.svg", "svg");
+    write(system / "pixmaps" / "old.png", "png");
+    write(system / "icons" / "hicolor" / "48x48" / "apps" / "folder.svg" / "x", "not a file");
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", ("relative:" + system.string()).c_str(), 1);
+    for (const char* name : {"mine", "theirs", "old"})
+        EXPECT_TRUE(xdg::hasInstalledIcon(name)) << name;
+    for (const char* name : {"folder", "missing"})
+        EXPECT_FALSE(xdg::hasInstalledIcon(name)) << name;
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_DATA_DIRS");
+}
+
+} // namespace
+} // namespace corvane
