@@ -101,7 +101,7 @@ TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
     EXPECT_EQ(state(), std::pair(std::size_t {5}, SettingValue(std::int64_t {5})));
 }
 
-TEST_F(ContentViewTest, MenuOffersAboutSeparatorHideAndQuitHideWritesOnlyShowMenuBarQuitEndsTheApplication)
+TEST_F(ContentViewTest, MenuOffersAboutStartAtLoginHideAndQuitHideWritesOnlyShowMenuBarQuitEndsTheApplication)
 {
     const QList<QAction*> entries = view.menuButtonView()->menu()->actions();
     QStringList texts;
@@ -112,7 +112,7 @@ TEST_F(ContentViewTest, MenuOffersAboutSeparatorHideAndQuitHideWritesOnlyShowMen
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
     EXPECT_EQ(fake.application.terminations, 0);
-    entries[3]->trigger();
+    entries[4]->trigger();
     EXPECT_EQ(fake.application.terminations, 1);
     EXPECT_EQ(fake.settings.writes().size(), 1U);
 }
