@@ -79,8 +79,8 @@ int main(int argc, char** argv)
     corvane::UPowerRegistry registry(bus.connect(), seconds(30));
     const Platform platform = fake.platform();
     const Platform onUPower {platform.main, platform.background, platform.clock, registry, platform.settings,
-        platform.notifications, platform.events, platform.keyboard, platform.application, platform.loginItem,
-        platform.calendar, platform.texts};
+        platform.notifications, platform.events, platform.activation, platform.keyboard, platform.application,
+        platform.loginItem, platform.calendar, platform.texts};
     auto viewModel = CorvaneViewModel::create(onUPower);
 
     std::printf("%-8s %12s %12s %8s %14s %14s %12s\n", "devices", "refresh ms", "floor ms", "ratio", "refresh/dev ms",

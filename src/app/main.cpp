@@ -9,6 +9,7 @@
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
 #include "linux/IcuCalendar.h"
+#include "linux/QtActivation.h"
 #include "linux/QtKeyboard.h"
 #include "linux/QtTexts.h"
 #include "linux/QuitSignals.h"
@@ -80,13 +81,10 @@ int main(int argc, char** argv)
     if (!systemBus.isConnected())
         std::cerr << "corvane: no D-Bus system bus; no devices can be read and sleep and wake go unnoticed\n";
 
-    // A second launch hands over to the running Corvane (which brings its tray
+    // A second launch activates the running Corvane (which brings its tray
     // item back when Alt is held) and ends.
-    corvane::CorvaneApp* scene = nullptr;
-    corvane::SingleInstance instance(sessionBus, [&scene] {
-        if (scene != nullptr)
-            scene->activate();
-    });
+    corvane::QtActivation activation;
+    corvane::SingleInstance instance(sessionBus, [&activation] { activation.activate(); });
     if (!instance.claim()) {
         corvane::SingleInstance::activateRunning(sessionBus);
         return 0;
@@ -109,11 +107,7 @@ int main(int argc, char** argv)
     corvane::QtTexts texts;
 
     const corvane::Platform platform {mainExecutor, background, clock, registry, settings, notifications, events,
-        keyboard, alerts, loginItem, calendar, texts};
-    corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable(), [&events] { events.activate(); });
-    scene = &app;
-
-    const int status = QApplication::exec();
-    scene = nullptr;
-    return status;
+        activation, keyboard, alerts, loginItem, calendar, texts};
+    corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable());
+    return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "core/CorvaneViewModel.h"
 
+#include "core/Activation.h"
+#include "core/AlertPolicy.h"
 #include "core/Application.h"
 #include "core/Calendar.h"
 #include "core/IORegParser.h"
@@ -42,7 +44,7 @@ std::shared_ptr<CorvaneViewModel> CorvaneViewModel::create(const Platform& platf
 
 CorvaneViewModel::CorvaneViewModel(PassKey, const Platform& platform)
     : m_platform(platform)
-    , m_interval(platform.settings, settings::kInterval, settings::kDefaultInterval)
+    , m_interval(platform.settings, settings::kInterval, SafeTimer::kDefaultInterval.count())
     , m_threshold(platform.settings, settings::kThreshold, settings::kDefaultThreshold)
     , m_showMenuBar(platform.settings, settings::kShowMenuBar, settings::kDefaultShowMenuBar)
     , m_safeTimer(platform.clock)
@@ -70,7 +72,8 @@ void CorvaneViewModel::runStartUpSteps()
                 co_await self->startMonitoring();
         });
     }));
-    m_subscriptions.push_back(m_platform.events.onDidBecomeActive([weak, &keyboard = m_platform.keyboard] {
+    // Activation with Alt held brings back a hidden tray item.
+    m_subscriptions.push_back(m_platform.activation.onActivate([weak, &keyboard = m_platform.keyboard] {
         if (!keyboard.isOptionKeyHeld())
             return;
         if (auto self = weak.lock())
@@ -109,10 +112,10 @@ Task<void> CorvaneViewModel::quitWithAlert(std::string message)
     m_platform.application.terminate();
 }
 
-Subscription CorvaneViewModel::observeDevices(std::function<void()> willChange)
+Subscription CorvaneViewModel::observeDevices(std::function<void()> changed)
 {
     auto id = m_nextObserverId++;
-    m_deviceObservers.emplace(id, std::move(willChange));
+    m_deviceObservers.emplace(id, std::move(changed));
     std::weak_ptr<CorvaneViewModel> weak = weak_from_this();
     return Subscription([weak, id] {
         if (auto self = weak.lock())
@@ -122,11 +125,11 @@ Subscription CorvaneViewModel::observeDevices(std::function<void()> willChange)
 
 void CorvaneViewModel::publish(std::vector<Device> devices)
 {
-    // Observers are told before the list changes, also when it is the same.
-    auto observers = m_deviceObservers;
-    for (auto& [id, willChange] : observers)
-        willChange();
     m_devices = std::move(devices);
+    // Told after the list changed, also when it is the same; a copy, so that an observer may cancel.
+    auto observers = m_deviceObservers;
+    for (auto& [id, changed] : observers)
+        changed();
 }
 
 Task<void> CorvaneViewModel::updateDevices()
@@ -155,31 +158,17 @@ Task<void> CorvaneViewModel::checkLowBatteries(std::vector<Device> devices)
 
     for (const auto& device : devices) {
         const auto& serial = device.serialNumber;
-        if (device.status.kind != BatteryStatus::Kind::low) {
-            if (!std::holds_alternative<std::monostate>(store.value(serial)))
-                store.remove(serial);
-            continue;
+        const auto stored = store.value(serial);
+        auto decision = decideAlert(device, stored, std::nullopt, m_platform.calendar);
+        if (decision == AlertDecision::askWhetherShown) {
+            const bool shown = co_await isNotificationDelivered(serial);
+            decision = decideAlert(device, stored, shown, m_platform.calendar);
         }
-
-        const auto level = device.status.percent;
-        auto stored = store.value(serial);
-        bool warn = true;
-        if (const auto* date = std::get_if<Date>(&stored)) {
-            const bool delivered = co_await isNotificationDelivered(serial);
-            // A remind date is due on its day and on any later one, so a day
-            // that passed without a refresh does not swallow the reminder.
-            const bool due = *date != kDistantFuture
-                && (m_platform.calendar.isDateInToday(*date) || *date < m_platform.calendar.now());
-            warn = due && !delivered;
-            if (!warn && level == 0)
-                store.remove(serial);
-        }
-        if (!warn)
-            continue;
-
+        if (decision == AlertDecision::forget)
+            store.remove(serial);
         // Only a notification that was shown counts as a warning; otherwise a
         // later pass tries again.
-        if (co_await postLowBatteryNotification(device, level))
+        if (decision == AlertDecision::warn && co_await postLowBatteryNotification(device, device.status.percent))
             store.setValue(serial, kDistantFuture);
     }
 }
@@ -219,7 +208,7 @@ Task<void> CorvaneViewModel::startMonitoring()
 {
     auto self = shared_from_this();
     co_await updateDevices();
-    const auto interval = m_interval.get();
+    const std::chrono::seconds interval {m_interval.get()};
     // The operation holds the view model and only schedules a refresh on the main thread.
     std::function<void()> operation
         = [self, &main = m_platform.main] { spawn(main, [self]() -> Task<void> { co_await self->updateDevices(); }); };

@@ -19,6 +19,7 @@
 
 namespace corvane {
 
+class Activation;
 class Application;
 class Calendar;
 class Clock;
@@ -40,6 +41,7 @@ struct Platform {
     SettingsStore& settings;
     NotificationCenter& notifications;
     SystemEvents& events;
+    Activation& activation;
     Keyboard& keyboard;
     Application& application;
     LoginItem& loginItem; // for the views; the view model does not use it
@@ -72,9 +74,9 @@ public:
     // The latest device reading, in registry order.
     const std::vector<Device>& devices() const { return m_devices; }
 
-    // `willChange` runs before every assignment of `devices`, also when the
-    // list is unchanged; read `devices` afterwards (from a queued job).
-    Subscription observeDevices(std::function<void()> willChange);
+    // `changed` runs after every assignment of `devices`, also when the list
+    // is unchanged, so it may read `devices` at once.
+    Subscription observeDevices(std::function<void()> changed);
 
     // Reads the registry afresh, publishes the list and runs the alert pass.
     // Runs to its end even when nobody waits for it any more.
@@ -94,7 +96,6 @@ public:
     // (ignored while the timer runs).
     Task<void> startMonitoring();
 
-    SafeTimer& safeTimer() { return m_safeTimer; }
     Notifier& notifier() { return m_notifier; }
     NotificationCenterDelegate& notificationCenterDelegate() { return m_notificationCenterDelegate; }
 

@@ -3,14 +3,11 @@
 #include "core/runtime/Async.h"
 #include "core/runtime/Sleep.h"
 
-#include <limits>
-
 namespace corvane {
 
 namespace {
-constexpr std::chrono::seconds kDefaultInterval {3600};
 // The longest interval that still has a nanosecond count in 64 bits.
-constexpr std::int64_t kLongestInterval = std::numeric_limits<std::int64_t>::max() / 1'000'000'000;
+constexpr auto kLongestInterval = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::nanoseconds::max());
 } // namespace
 
 SafeTimer::SafeTimer(Clock& clock)
@@ -24,22 +21,21 @@ SafeTimer::~SafeTimer()
     m_executor.post([this] { stopLoop(); });
 }
 
-std::chrono::seconds SafeTimer::effectiveInterval(std::int64_t intervalSeconds)
+std::chrono::seconds SafeTimer::effectiveInterval(std::chrono::seconds interval)
 {
-    if (intervalSeconds <= 0 || intervalSeconds > kLongestInterval)
+    if (interval <= std::chrono::seconds::zero() || interval > kLongestInterval)
         return kDefaultInterval;
-    return std::chrono::seconds(intervalSeconds);
+    return interval;
 }
 
-Task<void> SafeTimer::start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn)
+Task<void> SafeTimer::start(std::chrono::seconds interval, std::function<void()> operation, Executor& resumeOn)
 {
-    return runOn(m_executor, resumeOn, [this, intervalSeconds, operation = std::move(operation), &resumeOn]() mutable {
+    return runOn(m_executor, resumeOn, [this, interval, operation = std::move(operation), &resumeOn]() mutable {
         if (m_isRunning)
             return;
         m_isRunning = true;
         m_task.emplace();
-        Task<void> detached
-            = loop(effectiveInterval(intervalSeconds), std::move(operation), m_task->get_token(), resumeOn);
+        Task<void> detached = loop(effectiveInterval(interval), std::move(operation), m_task->get_token(), resumeOn);
     });
 }
 

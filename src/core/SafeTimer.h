@@ -6,14 +6,13 @@
 #include "core/runtime/ThreadPoolExecutor.h"
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stop_token>
 
 namespace corvane {
 
-// Calls an operation every `interval` seconds until stopped. A serialised
+// Calls an operation every `interval` until stopped. A serialised
 // object: `start`, `stop` and the loop run one at a time on its own thread, and
 // so does the operation, which should only schedule work elsewhere and return.
 // The first call comes one full interval after `start`.
@@ -29,7 +28,7 @@ public:
     // and operation are ignored. The caller continues on `resumeOn`, and the
     // operation is released there once its loop ends: it may hold the timer's
     // owner, which must not be destroyed on the timer's own thread.
-    Task<void> start(std::int64_t intervalSeconds, std::function<void()> operation, Executor& resumeOn);
+    Task<void> start(std::chrono::seconds interval, std::function<void()> operation, Executor& resumeOn);
 
     // Stops the loop, if any; a loop asleep ends at once without calling the operation.
     Task<void> stop(Executor& resumeOn);
@@ -37,11 +36,12 @@ public:
     // Whether a loop has been started and not stopped; for tests and diagnostics.
     Task<bool> isRunning(Executor& resumeOn);
 
-    // The period that an interval setting gives: 0, a negative count or one
-    // too large to count in nanoseconds all mean one hour.
-    static std::chrono::seconds effectiveInterval(std::int64_t intervalSeconds);
+    // The refresh period when none is set, and the one that replaces an
+    // interval of 0, a negative one or one too long to count in nanoseconds.
+    static constexpr std::chrono::seconds kDefaultInterval = std::chrono::hours(1);
 
 private:
+    static std::chrono::seconds effectiveInterval(std::chrono::seconds interval);
     Task<void> loop(
         std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop, Executor& releaseOn);
     void stopLoop();

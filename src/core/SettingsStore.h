@@ -69,7 +69,6 @@ inline constexpr const char* kInterval = "interval";
 inline constexpr const char* kThreshold = "threshold";
 inline constexpr const char* kShowMenuBar = "showMenuBar";
 
-inline constexpr std::int64_t kDefaultInterval = 3600;
 inline constexpr std::int64_t kDefaultThreshold = 20;
 inline constexpr bool kDefaultShowMenuBar = true;
 inline constexpr std::int64_t kMinimumThreshold = 5;

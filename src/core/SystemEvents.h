@@ -6,14 +6,13 @@
 
 namespace corvane {
 
-// The machine's sleep and wake, and the application becoming active. Each
-// handler runs on the main thread, once per event, until its token goes.
+// The machine's sleep and wake. Each handler runs on the main thread, once
+// per event, until its token goes.
 class SystemEvents {
 public:
     virtual ~SystemEvents() = default;
     virtual Subscription onWillSleep(std::function<void()> handler) = 0;
     virtual Subscription onDidWake(std::function<void()> handler) = 0;
-    virtual Subscription onDidBecomeActive(std::function<void()> handler) = 0;
 };
 
 } // namespace corvane

@@ -54,13 +54,6 @@ Subscription DesktopSystemEvents::onDidWake(std::function<void()> handler)
     return subscribe(Event::didWake, std::move(handler));
 }
 
-Subscription DesktopSystemEvents::onDidBecomeActive(std::function<void()> handler)
-{
-    return subscribe(Event::didBecomeActive, std::move(handler));
-}
-
-void DesktopSystemEvents::activate() { fire(Event::didBecomeActive); }
-
 Subscription DesktopSystemEvents::subscribe(Event event, std::function<void()> handler)
 {
     std::lock_guard lock(m_handlers->mutex);

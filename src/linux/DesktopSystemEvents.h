@@ -13,11 +13,10 @@
 namespace corvane {
 
 // Sleep and wake from logind's `PrepareForSleep` on the system bus (true: the
-// machine is about to sleep; false: it woke), and the application becoming
-// active through `activate()`. Holds a logind "delay" inhibitor for sleep so
-// that the will-sleep handlers run before the machine goes down: released
-// once they ran, taken again after wake; where logind refuses one, sleep is
-// simply not delayed. Lives on the main thread; handlers run there.
+// machine is about to sleep; false: it woke). Holds a logind "delay" inhibitor
+// for sleep so that the will-sleep handlers run before the machine goes down:
+// released once they ran, taken again after wake; where logind refuses one,
+// sleep is simply not delayed. Lives on the main thread; handlers run there.
 class DesktopSystemEvents final : public QObject, public SystemEvents {
     Q_OBJECT
 
@@ -27,11 +26,6 @@ public:
 
     Subscription onWillSleep(std::function<void()> handler) override;
     Subscription onDidWake(std::function<void()> handler) override;
-    Subscription onDidBecomeActive(std::function<void()> handler) override;
-
-    // The application became active: a second launch, or a Corvane window
-    // gaining focus. Main thread.
-    void activate();
 
     // Whether a sleep inhibitor is held now.
     bool holdsInhibitor() const { return m_inhibitor.isValid(); }
@@ -40,7 +34,7 @@ private Q_SLOTS:
     void onPrepareForSleep(bool start);
 
 private:
-    enum class Event { willSleep, didWake, didBecomeActive };
+    enum class Event { willSleep, didWake };
     struct Handlers;
 
     Subscription subscribe(Event event, std::function<void()> handler);

@@ -149,9 +149,8 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
         showThreshold();
     });
 
-    // Observers tell before the change lands, and the store's may run on any
-    // thread: read the new state from a queued job on this object's thread.
-    m_devicesSubscription = m_viewModel->observeDevices([this] { m_thisThread.post([this] { rebuildDevices(); }); });
+    m_devicesSubscription = m_viewModel->observeDevices([this] { rebuildDevices(); });
+    // The store's observers may run on any thread: read it on this object's.
     m_thresholdSubscription = platform.settings.observe(
         m_viewModel->threshold().key(), [this] { m_thisThread.post([this] { showThreshold(); }); });
 

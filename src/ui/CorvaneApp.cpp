@@ -1,5 +1,6 @@
 #include "ui/CorvaneApp.h"
 
+#include "core/Activation.h"
 #include "core/CorvaneViewModel.h"
 #include "ui/ContentView.h"
 #include "ui/Resources.h"
@@ -57,11 +58,10 @@ QPoint CorvaneApp::popupPosition(QRect anchor, QPoint fallback, QSize windowSize
     return {x, y};
 }
 
-CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, std::function<void()> onActivated, QObject* parent)
+CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent)
     : QObject(parent)
     , m_viewModel(CorvaneViewModel::create(platform))
     , m_window(std::make_unique<ContentView>(m_viewModel, platform))
-    , m_onActivated(std::move(onActivated))
 {
     m_window->setWindowTitle(QCoreApplication::applicationName());
     m_window->installEventFilter(this);
@@ -70,6 +70,7 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, std::functi
         std::cerr << "corvane: the desktop offers no system tray, so the device window opens as an ordinary window"
                   << std::endl;
         m_window->setWindowFlags(Qt::Window);
+        m_activationSubscription = platform.activation.onActivate([this] { showWindow(); });
         showWindow();
         return;
     }
@@ -87,14 +88,6 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, std::functi
 }
 
 CorvaneApp::~CorvaneApp() = default;
-
-void CorvaneApp::activate()
-{
-    if (m_onActivated)
-        m_onActivated();
-    if (m_tray == nullptr)
-        showWindow();
-}
 
 void CorvaneApp::showWindow()
 {
@@ -123,14 +116,10 @@ void CorvaneApp::toggleWindow()
 
 bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window.get()) {
-        if (event->type() == QEvent::WindowActivate && m_onActivated) {
-            m_onActivated();
-        } else if (event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
-            // Like a popup: it goes when the focus goes elsewhere, but not to
-            // its own overflow menu; look once the focus has settled.
-            QMetaObject::invokeMethod(this, &CorvaneApp::hideUnlessFocused, Qt::QueuedConnection);
-        }
+    if (watched == m_window.get() && event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
+        // Like a popup: it goes when the focus goes elsewhere, but not to
+        // its own overflow menu; look once the focus has settled.
+        QMetaObject::invokeMethod(this, &CorvaneApp::hideUnlessFocused, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -10,7 +10,6 @@
 #include <QSize>
 #include <QSizeF>
 
-#include <functional>
 #include <memory>
 
 class QSystemTrayIcon;
@@ -42,14 +41,10 @@ public:
     // is) counts as the point `fallback`.
     static QPoint popupPosition(QRect anchor, QPoint fallback, QSize windowSize, QRect available);
 
-    // `onActivated` runs each time the device window gains focus.
-    CorvaneApp(
-        const Platform& platform, bool trayAvailable, std::function<void()> onActivated, QObject* parent = nullptr);
+    // Without a tray, each activation of the application brings the device window back.
+    CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent = nullptr);
     ~CorvaneApp() override;
 
-    // What a second launch does: the activation, and without a tray the
-    // device window comes back.
-    void activate();
     void showWindow();
     void toggleWindow();
 
@@ -68,11 +63,11 @@ private:
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;
     QSystemTrayIcon* m_tray = nullptr;
-    std::function<void()> m_onActivated;
     QElapsedTimer m_sinceHidden;
     // Observers may run on any thread; what they ask for runs on this object's.
     QtMainExecutor m_thisThread {this};
     Subscription m_showMenuBarSubscription;
+    Subscription m_activationSubscription;
 };
 
 } // namespace corvane

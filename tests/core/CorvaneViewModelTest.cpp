@@ -80,9 +80,33 @@ TEST_F(CorvaneViewModelTest, PermissionFailedOrRefusedShowsOneAlertAndQuitsWhenI
         (std::vector<std::string> {"The notification server is gone [Quit]", "Notification access denied [Quit]"}));
     EXPECT_EQ(fake.application.terminations, 2);
     EXPECT_EQ(fake.registry.sessionsOpened(), 0) << "no monitoring without permission";
+    EXPECT_EQ(fake.clock.pending(), 0U);
 }
 
-TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotificationIsShown)
+// A device at 0 % is warned every second pass whatever the user answers; above 0 an answer holds.
+TEST_F(CorvaneViewModelTest, LowSpellIsWarnedOnceExceptAtLevelZero)
+{
+    for (const auto& [level, action, warnings] :
+        std::vector<std::tuple<std::int64_t, std::string, std::vector<std::size_t>>> {{15, "", {1, 1, 1, 1, 1}},
+            {15, "NEVER_ACTION", {1, 1, 1, 1, 1}}, {15, "REMIND_ACTION", {1, 1, 1, 1, 1}}, {0, "", {1, 1, 2, 2, 3}},
+            {0, "NEVER_ACTION", {1, 1, 2, 2, 3}}, {0, "REMIND_ACTION", {1, 1, 2, 2, 3}}}) {
+        const std::string serial = std::to_string(level) + action;
+        SCOPED_TRACE(serial);
+        const auto before = posted();
+        std::vector<std::size_t> seen;
+        for (int pass = 0; pass < 5; ++pass) {
+            alertPass({low(serial, level)});
+            seen.push_back(posted() - before);
+            if (pass == 0 && !action.empty()) {
+                answer(action, {{"device", serial}});
+                fake.background.runAll();
+            }
+        }
+        EXPECT_EQ(seen, warnings);
+    }
+}
+
+TEST_F(CorvaneViewModelTest, ADueReminderWaitsUntilTheEarlierNotificationIsGone)
 {
     alertPass({low("A", 15)});
     answer("REMIND_ACTION", {{"device", "A"}});
@@ -92,17 +116,29 @@ TEST_F(CorvaneViewModelTest, RemindDateIsDueOnItsDayAndAnyLaterOneOnceNoNotifica
     EXPECT_EQ(posted(), 1U) << "the earlier notification is still shown";
     fake.notifications.delivered.clear();
     alertPass({low("A", 14)});
-    EXPECT_EQ(posted(), 2U) << "due on its day";
-
-    answer("REMIND_ACTION", {{"device", "A"}});
-    fake.background.runAll();
-    fake.notifications.delivered.clear();
-    alertPass({low("A", 13)});
-    EXPECT_EQ(posted(), 2U) << "not before its day";
-    fake.calendar.current += std::chrono::days(2); // no pass on the reminder's own day
-    alertPass({low("A", 11)});
-    EXPECT_EQ(posted(), 3U) << "due on a later day";
+    EXPECT_EQ(posted(), 2U);
     EXPECT_EQ(fake.settings.value("A"), SettingValue(kDistantFuture));
+}
+
+// Seen normal or charging, a device's stored value goes, so its next low spell is warned.
+TEST_F(CorvaneViewModelTest, NormalOrChargingForgetsTheStoredValue)
+{
+    int device = 0;
+    for (const auto status : {BatteryStatus::normal(60), BatteryStatus::charging(10)}) {
+        for (const SettingValue& stored :
+            {SettingValue(kDistantFuture), SettingValue(fake.calendar.now()), SettingValue(OtherSetting {})}) {
+            const auto serial = "D" + std::to_string(device++);
+            fake.settings.setValue(serial, stored);
+            const auto before = posted();
+            alertPass({Device {serial, serial, status}});
+            EXPECT_FALSE(fake.settings.contains(serial)) << serial;
+            alertPass({low(serial, 15)});
+            EXPECT_EQ(posted(), before + 1) << serial;
+        }
+    }
+    const auto writes = fake.settings.writes().size();
+    alertPass({Device {"E", "E", BatteryStatus::normal(60)}});
+    EXPECT_EQ(fake.settings.writes().size(), writes) << "nothing stored, nothing written";
 }
 
 // Remind stores the same time tomorrow (or drops the old date when there is
@@ -153,6 +189,61 @@ TEST_F(CorvaneViewModelTest, OverlappingPassesWarnAboutADeviceOnce)
     test::finish(fake.main, std::move(first));
     test::finish(fake.main, std::move(second));
     EXPECT_EQ(posted(), 1U);
+}
+
+// Permission is granted at once: the view model refreshes and starts its
+// timer on the stored interval. Counts the device lists it publishes.
+class LifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake.settings.setValue(settings::kInterval, std::int64_t {60});
+        viewModel = CorvaneViewModel::create(fake.platform());
+        subscription = viewModel->observeDevices([this] { ++published; });
+        settle(1, 1);
+    }
+    // Lets the main thread run until `lists` lists are published and `timers` timer calls wait.
+    void settle(int lists, std::size_t timers)
+    {
+        ASSERT_TRUE(fake.main.runUntil([&] { return published == lists && fake.clock.pending() == timers; }));
+        EXPECT_TRUE(fake.clock.waitForPending(timers));
+    }
+
+    test::FakePlatform fake;
+    std::shared_ptr<CorvaneViewModel> viewModel;
+    Subscription subscription;
+    int published = 0;
+};
+
+TEST_F(LifecycleTest, GrantedPermissionRefreshesAtOnceAndThenEveryInterval)
+{
+    EXPECT_EQ(fake.clock.advance(std::chrono::seconds(59)), 0);
+    EXPECT_EQ(fake.clock.advance(std::chrono::seconds(1)), 1);
+    settle(2, 1);
+}
+
+TEST_F(LifecycleTest, NothingIsReadWhileAsleepAndWakeRefreshesAtOnceOnTheIntervalStoredNow)
+{
+    fake.events.willSleep.fire();
+    settle(1, 0);
+    EXPECT_EQ(fake.clock.advance(std::chrono::hours(24)), 0);
+    EXPECT_FALSE(fake.main.runUntil([&] { return published > 1; }, std::chrono::milliseconds(200))) << "read asleep";
+    fake.settings.setValue(settings::kInterval, std::int64_t {30});
+    fake.events.didWake.fire();
+    settle(2, 1);
+    EXPECT_EQ(fake.clock.advance(std::chrono::seconds(30)), 1);
+    settle(3, 1);
+    EXPECT_EQ(fake.registry.sessionsOpened(), 3);
+}
+
+TEST_F(LifecycleTest, ActivationBringsTheTrayItemBackOnlyWithAltHeld)
+{
+    fake.settings.setValue(settings::kShowMenuBar, false);
+    fake.activation.activated.fire();
+    EXPECT_FALSE(viewModel->showMenuBar().get());
+    fake.keyboard.optionKeyHeld = true;
+    fake.activation.activated.fire();
+    EXPECT_TRUE(viewModel->showMenuBar().get());
 }
 
 } // namespace

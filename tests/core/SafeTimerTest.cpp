@@ -10,26 +10,86 @@ namespace corvane {
 namespace {
 
 using namespace std::chrono_literals;
+using Steps = std::vector<std::pair<std::chrono::seconds, int>>; // advance by, then the calls made so far
 
-TEST(SafeTimerTest, ZeroNegativeOrTooLongForANanosecondCountMeansOneHour)
+// A timer on the test's clock whose operation counts its calls on the main executor.
+class SafeTimerTest : public ::testing::Test {
+protected:
+    void start(std::chrono::seconds interval)
+    {
+        test::finish(main,
+            timer.start(
+                interval, [this] { main.post([this] { ++calls; }); }, main));
+    }
+    void stop() { test::finish(main, timer.stop(main)); }
+    // Advances the clock; a call that fires is let run, and the loop let sleep again.
+    void advance(std::chrono::seconds by)
+    {
+        const int expected = calls + clock.advance(by);
+        ASSERT_TRUE(main.runUntil([&] { return calls == expected; }));
+        ASSERT_TRUE(clock.waitForPending(isRunning() ? 1 : 0));
+    }
+    bool isRunning() { return test::finish(main, timer.isRunning(main)); }
+    void expectCalls(const Steps& steps)
+    {
+        for (const auto& [by, total] : steps) {
+            advance(by);
+            EXPECT_EQ(calls, total) << "after " << (clock.now() - Clock::TimePoint {}).count() << " ns";
+        }
+    }
+
+    test::ManualClock clock;
+    test::ManualExecutor main;
+    SafeTimer timer {clock};
+    int calls = 0;
+};
+
+class SafeTimerIntervalTest : public SafeTimerTest, public ::testing::WithParamInterface<std::chrono::seconds> { };
+
+// Intervals that cannot be slept (none, negative, no nanosecond count) mean one hour.
+TEST_P(SafeTimerIntervalTest, FirstCallComesOneIntervalAfterStart)
 {
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
-    for (auto [setting, period] : std::vector<std::pair<std::int64_t, std::chrono::seconds>> {{0, 3600s}, {-1, 3600s},
-             {-kMax - 1, 3600s}, {kMax, 3600s}, {9'223'372'037, 3600s}, {9'223'372'036, 9'223'372'036s}, {1, 1s}})
-        EXPECT_EQ(SafeTimer::effectiveInterval(setting), period) << setting;
+    const auto period = GetParam() <= 0s || GetParam() > 9'223'372'036s ? 3600s : GetParam();
+    start(GetParam());
+    expectCalls({{period - 1s, 0}, {1s, 1}});
+}
+
+constexpr auto kMax = std::numeric_limits<std::chrono::seconds::rep>::max();
+INSTANTIATE_TEST_SUITE_P(Intervals, SafeTimerIntervalTest,
+    ::testing::Values(
+        1s, 10s, 9'223'372'036s, 0s, -1s, std::chrono::seconds(-kMax - 1), 9'223'372'037s, std::chrono::seconds(kMax)));
+
+TEST_F(SafeTimerTest, ASecondStartKeepsTheFirstLoopAndItsInterval)
+{
+    start(10s);
+    advance(4s);
+    start(3s);
+    expectCalls({{5s, 0}, {1s, 1}, {10s, 2}});
+}
+
+TEST_F(SafeTimerTest, StopCutsTheWaitShortAndARestartBeginsAFreshInterval)
+{
+    start(10s);
+    advance(6s);
+    stop();
+    EXPECT_FALSE(isRunning());
+    EXPECT_EQ(clock.advance(1h), 0) << "the stopped loop still waits on the clock";
+    start(20s);
+    expectCalls({{19s, 0}, {1s, 1}, {20s, 2}});
+    stop();
+    start(5s);
+    expectCalls({{4s, 2}, {1s, 3}});
 }
 
 // The operation may hold the timer's owner, which must not be destroyed on the timer's own thread.
-TEST(SafeTimerTest, OperationIsReleasedOnTheExecutorThatStartedTheTimer)
+TEST_F(SafeTimerTest, OperationIsReleasedOnTheExecutorThatStartedTheTimer)
 {
-    test::IdleClock clock;
-    test::ManualExecutor main;
-    SafeTimer timer(clock);
     std::atomic<std::thread::id> releasedOn;
     std::shared_ptr<void> owner(nullptr, [&](void*) { releasedOn = std::this_thread::get_id(); });
-    auto operation = [owner = std::move(owner)] {};
-    test::finish(main, timer.start(10, std::move(operation), main));
-    test::finish(main, timer.stop(main));
+    test::finish(main,
+        timer.start(
+            10s, [owner = std::move(owner)] {}, main));
+    stop();
     ASSERT_TRUE(main.runUntil([&] { return releasedOn.load() != std::thread::id(); }));
     EXPECT_EQ(releasedOn.load(), std::this_thread::get_id());
 }

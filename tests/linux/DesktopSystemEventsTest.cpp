@@ -42,17 +42,5 @@ TEST(DesktopSystemEvents, TheDelayInhibitorIsReleasedAfterTheSleepHandlersAndTak
     EXPECT_EQ(sleeps, 1);
 }
 
-TEST(DesktopSystemEvents, WithoutLogindActivationStillReachesLiveSubscriptions)
-{
-    test::PrivateBus bus;
-    DesktopSystemEvents events(bus.connect());
-    int activations = 0;
-    auto token = events.onDidBecomeActive([&] { ++activations; });
-    events.activate();
-    token.cancel();
-    events.activate();
-    EXPECT_EQ(activations, 1);
-}
-
 } // namespace
 } // namespace corvane

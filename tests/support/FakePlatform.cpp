@@ -1,5 +1,7 @@
 #include "support/FakePlatform.h"
 
+#include <algorithm>
+
 namespace corvane::test {
 
 bool ManualExecutor::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
@@ -21,6 +23,54 @@ bool ManualExecutor::runUntil(const std::function<bool()>& done, std::chrono::mi
         job();
     }
     return done();
+}
+
+Clock::TimePoint ManualClock::now() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_now;
+}
+
+Clock::CallId ManualClock::callAt(TimePoint deadline, Job fire)
+{
+    std::lock_guard lock(m_mutex);
+    const auto id = m_nextId++;
+    m_calls.emplace(std::make_pair(deadline, id), std::move(fire));
+    m_changed.notify_all();
+    return id;
+}
+
+bool ManualClock::cancel(CallId id)
+{
+    std::lock_guard lock(m_mutex);
+    m_changed.notify_all();
+    return std::erase_if(m_calls, [id](const auto& call) { return call.first.second == id; }) != 0;
+}
+
+int ManualClock::advance(std::chrono::nanoseconds duration)
+{
+    std::unique_lock lock(m_mutex);
+    const TimePoint target = m_now + duration;
+    int fired = 0;
+    while (!m_calls.empty() && m_calls.begin()->first.first <= target) {
+        auto first = m_calls.begin();
+        m_now = std::max(m_now, first->first.first);
+        auto fire = std::move(first->second);
+        m_calls.erase(first);
+        m_changed.notify_all();
+        lock.unlock(); // the call may make or cancel calls
+        fire();
+        ++fired;
+        lock.lock();
+    }
+    m_now = target;
+    return fired;
+}
+
+bool ManualClock::waitForPending(std::size_t count, std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, limit, [&] { return m_calls.size() == count; });
 }
 
 void InMemorySettingsStore::write(const std::string& key, std::optional<SettingValue> value)

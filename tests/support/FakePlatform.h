@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Activation.h"
 #include "core/Application.h"
 #include "core/Calendar.h"
 #include "core/CorvaneViewModel.h"
@@ -41,13 +42,32 @@ private:
     std::deque<Job> m_jobs;
 };
 
-// A clock at a standstill whose calls never come: a sleep on it ends only
-// when it is stopped, so a timer never fires by itself in tests.
-class IdleClock final : public Clock {
+// A clock that stands still until the test advances it; then the calls that
+// fall due fire on the test's thread in deadline order (equal deadlines in the
+// order they were made). Calls may be made and cancelled from any thread.
+class ManualClock final : public Clock {
 public:
-    TimePoint now() const override { return {}; }
-    CallId callAt(TimePoint, Job) override { return 1; } // any id will do: nothing is ever due
-    bool cancel(CallId) override { return true; }
+    TimePoint now() const override;
+    CallId callAt(TimePoint deadline, Job fire) override;
+    bool cancel(CallId id) override;
+
+    // Moves time on by `duration`, firing each call that falls due on the way
+    // at its own deadline; returns how many fired.
+    int advance(std::chrono::nanoseconds duration);
+    std::size_t pending() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls.size();
+    }
+    // Waits until `count` calls are pending; false when they still are not after `limit`.
+    bool waitForPending(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    TimePoint m_now {};
+    std::map<std::pair<TimePoint, CallId>, Job> m_calls;
+    CallId m_nextId = 1;
 };
 
 // Settings in memory, with a log of every write and removal (key, removed).
@@ -145,26 +165,42 @@ public:
     std::vector<std::uint32_t> authorizationOptions;
 };
 
-// Keeps the subscriptions; the events themselves never come.
-class FakeSystemEvents final : public SystemEvents {
+// Handlers of one kind of event, fired when the test says so.
+class FakeEvent {
 public:
-    Subscription onWillSleep(Job handler) override { return add(std::move(handler)); }
-    Subscription onDidWake(Job handler) override { return add(std::move(handler)); }
-    Subscription onDidBecomeActive(Job handler) override { return add(std::move(handler)); }
-    std::size_t subscriberCount() const { return m_handlers.size(); }
-
-private:
     Subscription add(Job handler)
     {
         auto added = m_handlers.insert(m_handlers.end(), std::move(handler));
         return Subscription([this, added] { m_handlers.erase(added); });
     }
+    void fire() const
+    {
+        for (const auto& handler : m_handlers)
+            handler();
+    }
+
+private:
     std::list<Job> m_handlers;
+};
+
+class FakeSystemEvents final : public SystemEvents {
+public:
+    Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
+    Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
+    FakeEvent willSleep;
+    FakeEvent didWake;
+};
+
+class FakeActivation final : public Activation {
+public:
+    Subscription onActivate(Job handler) override { return activated.add(std::move(handler)); }
+    FakeEvent activated;
 };
 
 class FakeKeyboard final : public Keyboard {
 public:
-    bool isOptionKeyHeld() const override { return false; }
+    bool isOptionKeyHeld() const override { return optionKeyHeld; }
+    bool optionKeyHeld = false;
 };
 
 class FakeLoginItem final : public LoginItem {
@@ -222,11 +258,12 @@ public:
 struct FakePlatform {
     ManualExecutor main;
     ManualExecutor background;
-    IdleClock clock;
+    ManualClock clock;
     FakeRegistry registry;
     InMemorySettingsStore settings;
     FakeNotificationCenter notifications;
     FakeSystemEvents events;
+    FakeActivation activation;
     FakeKeyboard keyboard;
     FakeApplication application;
     FakeLoginItem loginItem;
@@ -235,8 +272,8 @@ struct FakePlatform {
 
     Platform platform()
     {
-        return {main, background, clock, registry, settings, notifications, events, keyboard, application, loginItem,
-            calendar, texts};
+        return {main, background, clock, registry, settings, notifications, events, activation, keyboard, application,
+            loginItem, calendar, texts};
     }
 };
 

@@ -13,7 +13,7 @@ using CorvaneAppTest = test::UiFixture;
 TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarBothWaysAndAClickOpensThePopup)
 {
     fake.settings.setValue(settings::kShowMenuBar, false);
-    auto app = std::make_unique<CorvaneApp>(fake.platform(), true, [] {});
+    auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
     track(*app->viewModel(), *app->window());
     QSystemTrayIcon* tray = app->trayIcon();
     ASSERT_NE(tray, nullptr);
@@ -38,15 +38,13 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarBothWaysAndAClickOpensThePopup)
 TEST_F(CorvaneAppTest, WithoutATrayTheWindowIsOrdinaryAndSaysSoOnceOnStderr)
 {
     ::testing::internal::CaptureStderr();
-    int activations = 0;
-    auto app = std::make_unique<CorvaneApp>(fake.platform(), false, [&activations] { ++activations; });
+    auto app = std::make_unique<CorvaneApp>(fake.platform(), false);
     track(*app->viewModel(), *app->window());
     EXPECT_EQ(app->trayIcon(), nullptr);
     EXPECT_FALSE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
     app->window()->close();
-    app->activate();
+    fake.activation.activated.fire(); // a second launch
     EXPECT_TRUE(app->window()->isVisible());
-    EXPECT_EQ(activations, 1);
     const std::string printed = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(printed.find("no system tray"), std::string::npos) << printed;
     EXPECT_EQ(printed.find("no system tray"), printed.rfind("no system tray")) << printed;
