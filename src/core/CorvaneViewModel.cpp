@@ -111,21 +111,13 @@ Task<void> CorvaneViewModel::quitWithAlert(std::string message)
 
 Subscription CorvaneViewModel::observeDevices(std::function<void()> willChange)
 {
-    auto id = m_nextObserverId++;
-    m_deviceObservers.emplace(id, std::move(willChange));
-    std::weak_ptr<CorvaneViewModel> weak = weak_from_this();
-    return Subscription([weak, id] {
-        if (auto self = weak.lock())
-            self->m_deviceObservers.erase(id);
-    });
+    return m_deviceObservers.subscribe(std::move(willChange));
 }
 
 void CorvaneViewModel::publish(std::vector<Device> devices)
 {
     // Observers are told before the list changes, also when it is the same.
-    auto observers = m_deviceObservers;
-    for (auto& [id, willChange] : observers)
-        willChange();
+    m_deviceObservers.notify();
     m_devices = std::move(devices);
 }
 
