@@ -108,6 +108,8 @@ std::optional<SettingsTable> FileSettingsStore::readTable(const FileIdentity& id
 void FileSettingsStore::write()
 {
     std::string problem;
+    std::error_code error;
+    const bool hadFolder = fs::is_directory(m_file.path().parent_path(), error);
     if (!m_file.replace(SettingsFileCodec::encode(m_table), problem)) {
         if (!m_writeFailing)
             std::cerr << "corvane: cannot write the settings file " << m_file.path() << " (" << problem
@@ -119,6 +121,9 @@ void FileSettingsStore::write()
         std::cerr << "corvane: the settings file " << m_file.path() << " is written again\n";
     m_writeFailing = false;
     m_loaded = m_file.identity();
+    // Made by this write, maybe with its parent, where no watch could see it come.
+    if (!hadFolder)
+        m_watcher.recheckAfter(0ms);
 }
 
 void FileSettingsStore::onFolderChanged()

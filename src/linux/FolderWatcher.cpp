@@ -120,12 +120,12 @@ void FolderWatcher::run()
         }
         const bool events = (descriptors[0].revents & POLLIN) != 0;
         descriptors[0].revents = 0;
-        if (events) {
+        if (events)
             drainEvents();
+        if (events || due) {
             watchFolder();
-        }
-        if (events || due)
             m_changed();
+        }
     }
 }
 

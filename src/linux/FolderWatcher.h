@@ -25,7 +25,8 @@ public:
     FolderWatcher& operator=(const FolderWatcher&) = delete;
 
     // Calls `changed` once more, `delay` from now or sooner if another
-    // recheck is due sooner. Any thread.
+    // recheck is due sooner, and watches the folder if it was made meanwhile
+    // where nothing saw it come. Any thread.
     void recheckAfter(std::chrono::milliseconds delay);
 
 private:

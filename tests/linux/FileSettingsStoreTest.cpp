@@ -54,6 +54,17 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled
     EXPECT_EQ(keptAside(), 1U);
 }
 
+// Injected: no configuration folder at all on a first run. Must hold: the folders the first write
+// makes are watched, and a hand edit after it is read.
+TEST_F(FileSettingsStoreTest, HandEditsAreReadInFoldersTheStoreMade)
+{
+    const auto file = fs::path(m_folder.path().toStdString()) / "config" / "corvane" / "settings.toml";
+    FileSettingsStore store(file);
+    store.setValue("threshold", std::int64_t {15});
+    std::ofstream(file) << "threshold = 25\n";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {25}); }, 2000));
+}
+
 // Injected: a broken file written just before start, then nothing reads or writes. Must hold:
 // once it has settled it is set aside with a message, and the store runs on defaults.
 TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSettled)
