@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <toml++/toml.h>
 
+#include <atomic>
 #include <random>
 #include <sys/mount.h>
 #include <thread>
@@ -37,7 +38,7 @@ protected:
 TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled)
 {
     FileSettingsStore store(m_file);
-    int changes = 0;
+    std::atomic<int> changes {0};
     auto token = store.observe("threshold", [&] { ++changes; });
     fs::create_directories(m_file.parent_path());
     std::ofstream(m_file) << "threshold = 15\n";
