@@ -114,22 +114,14 @@ Task<void> CorvaneViewModel::quitWithAlert(std::string message)
 
 Subscription CorvaneViewModel::observeDevices(std::function<void()> changed)
 {
-    auto id = m_nextObserverId++;
-    m_deviceObservers.emplace(id, std::move(changed));
-    std::weak_ptr<CorvaneViewModel> weak = weak_from_this();
-    return Subscription([weak, id] {
-        if (auto self = weak.lock())
-            self->m_deviceObservers.erase(id);
-    });
+    return m_deviceObservers.subscribe(std::move(changed));
 }
 
 void CorvaneViewModel::publish(std::vector<Device> devices)
 {
     m_devices = std::move(devices);
-    // Told after the list changed, also when it is the same; a copy, so that an observer may cancel.
-    auto observers = m_deviceObservers;
-    for (auto& [id, changed] : observers)
-        changed();
+    // Told after the list changed, also when it is the same.
+    m_deviceObservers.notify();
 }
 
 Task<void> CorvaneViewModel::updateDevices()

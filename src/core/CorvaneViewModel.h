@@ -6,6 +6,7 @@
 #include "core/SafeTimer.h"
 #include "core/SettingsStore.h"
 #include "core/runtime/AsyncMutex.h"
+#include "core/runtime/ObserverRegistry.h"
 #include "core/runtime/Subscription.h"
 #include "core/runtime/Task.h"
 
@@ -115,8 +116,7 @@ private:
     NotificationCenterDelegate m_notificationCenterDelegate;
     std::vector<Subscription> m_subscriptions;
 
-    std::map<std::uint64_t, std::function<void()>> m_deviceObservers;
-    std::uint64_t m_nextObserverId = 1;
+    ObserverRegistry<> m_deviceObservers;
     AsyncMutex m_alertPass;
 };
 

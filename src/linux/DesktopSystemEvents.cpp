@@ -7,8 +7,6 @@
 #include <QMetaObject>
 
 #include <chrono>
-#include <mutex>
-#include <vector>
 
 namespace corvane {
 
@@ -21,15 +19,8 @@ constexpr std::chrono::milliseconds kTimeout {5000};
 
 } // namespace
 
-struct DesktopSystemEvents::Handlers {
-    std::mutex mutex;
-    std::uint64_t nextId = 1;
-    std::map<std::uint64_t, std::pair<Event, std::shared_ptr<std::function<void()>>>> byId;
-};
-
 DesktopSystemEvents::DesktopSystemEvents(QDBusConnection systemBus)
     : m_bus(std::move(systemBus))
-    , m_handlers(std::make_shared<Handlers>())
 {
     if (!m_bus.isConnected())
         return;
@@ -56,31 +47,10 @@ Subscription DesktopSystemEvents::onDidWake(std::function<void()> handler)
 
 Subscription DesktopSystemEvents::subscribe(Event event, std::function<void()> handler)
 {
-    std::lock_guard lock(m_handlers->mutex);
-    const auto id = m_handlers->nextId++;
-    m_handlers->byId[id] = {event, std::make_shared<std::function<void()>>(std::move(handler))};
-    return Subscription([weak = std::weak_ptr<Handlers>(m_handlers), id] {
-        if (auto handlers = weak.lock()) {
-            std::lock_guard cancelLock(handlers->mutex);
-            handlers->byId.erase(id);
-        }
-    });
+    return m_handlers.subscribe(event, std::move(handler));
 }
 
-void DesktopSystemEvents::fire(Event event)
-{
-    std::vector<std::shared_ptr<std::function<void()>>> toCall;
-    {
-        std::lock_guard lock(m_handlers->mutex);
-        for (const auto& [id, entry] : m_handlers->byId) {
-            if (entry.first == event)
-                toCall.push_back(entry.second);
-        }
-    }
-    // Called without the lock, so a handler may subscribe or cancel.
-    for (const auto& handler : toCall)
-        (*handler)();
-}
+void DesktopSystemEvents::fire(Event event) { m_handlers.notify(event); }
 
 void DesktopSystemEvents::onPrepareForSleep(bool start)
 {

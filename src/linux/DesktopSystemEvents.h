@@ -1,14 +1,11 @@
 #pragma once
 
 #include "core/SystemEvents.h"
+#include "core/runtime/ObserverRegistry.h"
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
-
-#include <cstdint>
-#include <map>
-#include <memory>
 
 namespace corvane {
 
@@ -35,14 +32,13 @@ private Q_SLOTS:
 
 private:
     enum class Event { willSleep, didWake };
-    struct Handlers;
 
     Subscription subscribe(Event event, std::function<void()> handler);
     void fire(Event event);
     void takeInhibitor();
 
     QDBusConnection m_bus;
-    std::shared_ptr<Handlers> m_handlers;
+    ObserverRegistry<Event> m_handlers;
     QDBusUnixFileDescriptor m_inhibitor;
     bool m_inhibitorRequested = false;
 };

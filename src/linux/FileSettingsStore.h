@@ -1,26 +1,27 @@
 #pragma once
 
 #include "core/SettingsStore.h"
+#include "core/runtime/ObserverRegistry.h"
+#include "linux/AtomicFile.h"
+#include "linux/FolderWatcher.h"
+#include "linux/SettingsFileCodec.h"
 
 #include <filesystem>
-#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
-// The settings as a TOML file: `interval`, `threshold` (integers),
-// `showMenuBar` (boolean) and one offset date-time per warned device under its
-// serial number. Any other TOML value under a key reads as `OtherSetting` and
-// is written back unchanged.
-//
-// Every write replaces the file atomically (a temporary file in the same
-// folder, synced, then renamed), so a crash leaves the old or the new file;
-// the folder is made 0700, the file 0600. Hand edits are picked up at the
-// next read and by a watcher thread, and observers hear of them like of any
-// write. A file that does not parse is kept aside as
-// `settings.toml.corrupt-<UTC time>` and the store starts empty. When the
-// folder cannot be written, values live on in memory, one message goes to
-// stderr, and the next write tries again. Safe from any thread.
+// The settings as a TOML file (see SettingsFileCodec), replaced atomically on
+// every write (see AtomicFile). Hand edits are read when the folder watcher
+// sees the file change, and observers hear of them like of any write. A file
+// that does not parse is kept aside as `settings.toml.corrupt-<UTC time>` and
+// the store starts empty; one that changed less than a second ago may be an
+// edit in progress and is judged once it has settled, unless a write comes
+// first. When the folder cannot be written, values live on in memory, one
+// message goes to stderr, and the next write tries again. Safe from any
+// thread; reads never touch the file.
 class FileSettingsStore final : public SettingsStore {
 public:
     explicit FileSettingsStore(std::filesystem::path file);
@@ -37,11 +38,25 @@ public:
     void remove(const std::string& key) override;
     Subscription observe(const std::string& key, std::function<void()> changed) override;
 
-    const std::filesystem::path& file() const;
+    const std::filesystem::path& file() const { return m_file.path(); }
 
 private:
-    struct State;
-    std::shared_ptr<State> m_state;
+    enum class Purpose { read, write };
+
+    std::vector<std::string> reload(Purpose purpose);
+    std::optional<SettingsTable> readTable(const FileIdentity& identity, Purpose purpose);
+    void write();
+    void onFolderChanged();
+    void notify(const std::vector<std::string>& keys);
+
+    mutable std::mutex m_mutex;
+    AtomicFile m_file;
+    SettingsTable m_table;
+    FileIdentity m_loaded;
+    bool m_writeFailing = false;
+    ObserverRegistry<std::string> m_observers;
+    // Last, so that it stops before anything it calls into goes.
+    FolderWatcher m_watcher;
 };
 
 } // namespace corvane

@@ -2,8 +2,6 @@
 
 #include <QGuiApplication>
 
-#include <vector>
-
 namespace corvane {
 
 QtActivation::QtActivation()
@@ -21,20 +19,9 @@ QtActivation::~QtActivation() { QObject::disconnect(m_becameActive); }
 
 Subscription QtActivation::onActivate(std::function<void()> handler)
 {
-    const auto id = m_nextId++;
-    m_handlers->emplace(id, std::move(handler));
-    return Subscription([weak = std::weak_ptr<Handlers>(m_handlers), id] {
-        if (auto handlers = weak.lock())
-            handlers->erase(id);
-    });
+    return m_handlers.subscribe(std::move(handler));
 }
 
-void QtActivation::activate()
-{
-    // A copy, so that a handler may subscribe or cancel.
-    const Handlers handlers = *m_handlers;
-    for (const auto& [id, handler] : handlers)
-        handler();
-}
+void QtActivation::activate() { m_handlers.notify(); }
 
 } // namespace corvane

@@ -1,12 +1,9 @@
 #pragma once
 
 #include "core/Activation.h"
+#include "core/runtime/ObserverRegistry.h"
 
 #include <QMetaObject>
-
-#include <cstdint>
-#include <map>
-#include <memory>
 
 namespace corvane {
 
@@ -24,10 +21,7 @@ public:
     void activate();
 
 private:
-    using Handlers = std::map<std::uint64_t, std::function<void()>>;
-
-    std::shared_ptr<Handlers> m_handlers = std::make_shared<Handlers>();
-    std::uint64_t m_nextId = 1;
+    ObserverRegistry<> m_handlers;
     QMetaObject::Connection m_becameActive;
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// Header only: the fuzz targets use it too, without the rest of the test support.
+// Header only, without the rest of the test support.
 namespace corvane::test {
 
 inline std::string contentOf(const std::filesystem::path& file)

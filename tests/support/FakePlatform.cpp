@@ -75,7 +75,6 @@ bool ManualClock::waitForPending(std::size_t count, std::chrono::milliseconds li
 
 void InMemorySettingsStore::write(const std::string& key, std::optional<SettingValue> value)
 {
-    std::vector<Job> observers;
     {
         std::lock_guard lock(m_mutex);
         m_writes.emplace_back(key, !value);
@@ -83,12 +82,8 @@ void InMemorySettingsStore::write(const std::string& key, std::optional<SettingV
             m_values[key] = std::move(*value);
         else
             m_values.erase(key);
-        for (const auto& [observed, observer] : m_observers)
-            if (observed == key)
-                observers.push_back(observer);
     }
-    for (auto& changed : observers)
-        changed();
+    m_observers.notify(key);
 }
 
 // Plays every handle the registry hands out (session, iterator over a class's

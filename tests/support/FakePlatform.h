@@ -9,6 +9,7 @@
 #include "core/Registry.h"
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
+#include "core/runtime/ObserverRegistry.h"
 
 #include <condition_variable>
 #include <deque>
@@ -82,12 +83,7 @@ public:
     void remove(const std::string& key) override { write(key, std::nullopt); }
     Subscription observe(const std::string& key, Job changed) override
     {
-        std::lock_guard lock(m_mutex);
-        auto added = m_observers.insert(m_observers.end(), {key, std::move(changed)});
-        return Subscription([this, added] {
-            std::lock_guard cancelling(m_mutex);
-            m_observers.erase(added);
-        });
+        return m_observers.subscribe(key, std::move(changed));
     }
     bool contains(const std::string& key) const { return value(key).index() != 0; }
     std::vector<std::pair<std::string, bool>> writes() const
@@ -101,7 +97,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, SettingValue> m_values;
     std::vector<std::pair<std::string, bool>> m_writes;
-    std::list<std::pair<std::string, Job>> m_observers;
+    ObserverRegistry<std::string> m_observers;
 };
 
 using Properties = std::map<std::string, RegistryValue>;
