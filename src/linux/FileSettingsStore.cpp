@@ -1,12 +1,11 @@
 #include "linux/FileSettingsStore.h"
 
+#include "linux/XdgPaths.h"
+
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
-#include <pwd.h>
 #include <set>
-#include <unistd.h>
 
 namespace corvane {
 
@@ -48,21 +47,7 @@ FileSettingsStore::FileSettingsStore(fs::path file)
 
 FileSettingsStore::~FileSettingsStore() = default;
 
-fs::path FileSettingsStore::defaultPath()
-{
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome != nullptr && *configHome != '\0' && fs::path(configHome).is_absolute())
-        return fs::path(configHome) / "corvane" / "settings.toml";
-    const char* home = std::getenv("HOME");
-    fs::path homePath;
-    if (home != nullptr && *home != '\0') {
-        homePath = home;
-    } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
-        homePath = user->pw_dir;
-    }
-    return homePath / ".config" / "corvane" / "settings.toml";
-}
+fs::path FileSettingsStore::defaultPath() { return xdg::configHome() / "corvane" / "settings.toml"; }
 
 // Brings the table up to date with the file; returns the keys whose value
 // changed. Before a write, a file that does not parse is kept aside at once,
