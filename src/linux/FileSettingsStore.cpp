@@ -1,5 +1,7 @@
 #include "linux/FileSettingsStore.h"
 
+#include "linux/UserFiles.h"
+
 #include <toml++/toml.h>
 
 #include <algorithm>
@@ -15,7 +17,6 @@
 #include <map>
 #include <mutex>
 #include <poll.h>
-#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <sys/inotify.h>
@@ -57,19 +58,6 @@ FileIdentity identityOf(const fs::path& file)
     if (::stat(file.c_str(), &info) != 0)
         return {};
     return {true, info.st_dev, info.st_ino, info.st_size, sinceEpoch(info.st_mtim), sinceEpoch(info.st_ctim)};
-}
-
-std::string utcStamp()
-{
-    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-    const auto day = std::chrono::floor<std::chrono::days>(now);
-    const std::chrono::year_month_day ymd {day};
-    const std::chrono::hh_mm_ss time {now - day};
-    std::array<char, 32> text {};
-    std::snprintf(text.data(), text.size(), "%04d%02u%02uT%02ld%02ld%02ldZ", static_cast<int>(ymd.year()),
-        static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), static_cast<long>(time.hours().count()),
-        static_cast<long>(time.minutes().count()), static_cast<long>(time.seconds().count()));
-    return text.data();
 }
 
 std::optional<toml::date_time> toToml(Date date)
@@ -279,12 +267,7 @@ struct FileSettingsStore::State {
     // store goes on from defaults.
     void keepAside(const std::string& problem)
     {
-        auto aside = file;
-        aside += ".corrupt-" + utcStamp();
-        for (int attempt = 1; fs::exists(aside) && attempt < 100; ++attempt) {
-            aside = file;
-            aside += ".corrupt-" + utcStamp() + "-" + std::to_string(attempt);
-        }
+        const auto aside = corruptCopyName(file);
         std::error_code error;
         fs::rename(file, aside, error);
         if (error) {
@@ -463,21 +446,7 @@ FileSettingsStore::~FileSettingsStore()
     }
 }
 
-fs::path FileSettingsStore::defaultPath()
-{
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    if (configHome != nullptr && *configHome != '\0' && fs::path(configHome).is_absolute())
-        return fs::path(configHome) / "corvane" / "settings.toml";
-    const char* home = std::getenv("HOME");
-    fs::path homePath;
-    if (home != nullptr && *home != '\0') {
-        homePath = home;
-    } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
-        homePath = user->pw_dir;
-    }
-    return homePath / ".config" / "corvane" / "settings.toml";
-}
+fs::path FileSettingsStore::defaultPath() { return userFile("XDG_CONFIG_HOME", ".config", "settings.toml"); }
 
 const fs::path& FileSettingsStore::file() const { return m_state->file; }
 
