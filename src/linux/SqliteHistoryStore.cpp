@@ -3,6 +3,7 @@
 #include "linux/Sqlite.h"
 #include "linux/UserFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,13 +23,20 @@ namespace {
 constexpr std::int64_t kCharging = 1;
 constexpr std::int64_t kCoarse = 2;
 
+// SQLite's reports may run over several lines; a message stays on one.
+std::string oneLine(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
 std::int64_t secondsOf(Date time) { return std::chrono::floor<seconds>(time).time_since_epoch().count(); }
 
 // Runs the checks and makes the tables; a damaged file fails here.
 bool setUp(SqliteDatabase& database)
 {
     database.execute("PRAGMA busy_timeout = 2000");
-    auto check = database.prepare("PRAGMA quick_check");
+    auto check = database.prepare("PRAGMA quick_check(1)");
     if (check.step() && check.text(0) != "ok")
         throw SqliteError::damage("integrity check: " + check.text(0));
     check.reset();
@@ -244,8 +252,9 @@ private:
     }
 
     // The damaged file and its write-ahead log move aside together; never deleted.
-    bool keepAside(const std::string& problem)
+    bool keepAside(const std::string& report)
     {
+        const auto problem = oneLine(report);
         const auto aside = corruptCopyName(m_file);
         std::error_code error;
         fs::rename(m_file, aside, error);
@@ -264,7 +273,7 @@ private:
     void unavailable(const std::string& problem)
     {
         if (!m_failing)
-            std::cerr << "corvane: cannot keep the battery history in " << m_file << " (" << problem
+            std::cerr << "corvane: cannot keep the battery history in " << m_file << " (" << oneLine(problem)
                       << "); going on without it and trying again at the next reading\n";
         m_failing = true;
     }
