@@ -1,9 +1,7 @@
 #include "core/BatteryEstimate.h"
+#include "support/BatteryTrace.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <random>
 
 namespace corvane {
 namespace {
@@ -13,59 +11,13 @@ using Kind = BatteryEstimate::Kind;
 
 const Date kStart {sys_days {2027y / March / 1} + hours {8}};
 
-// A device read every hour, as the store keeps it: a reading only when its
-// whole percent (true level ± up to one point of noise, rounded) or charging
-// differs from the last one kept.
-class Trace {
+// Traces start on the same day unless a test says otherwise.
+class Trace : public test::BatteryTrace {
 public:
     explicit Trace(unsigned seed, double noise = 1.0)
-        : m_random(seed)
-        , m_noise(-noise, noise)
+        : BatteryTrace(seed, kStart, noise)
     {
     }
-
-    // Drains from `from` at `perDay` percent a day for `span`, from the trace's current time.
-    Trace& drain(double from, double perDay, hours span)
-    {
-        for (hours at {0}; at <= span; at += hours {1}) {
-            m_level = from - perDay * duration<double, days::period>(at).count();
-            add(static_cast<std::int64_t>(std::lround(std::clamp(m_level + m_noise(m_random), 0.0, 100.0))), false);
-            m_now += hours {1};
-        }
-        m_now -= hours {1};
-        return *this;
-    }
-    Trace& charge(hours span)
-    {
-        for (hours at {0}; at < span; at += hours {1}) {
-            m_now += hours {1};
-            add(std::min<std::int64_t>(100, 40 + at.count() * 20), true);
-        }
-        m_now += hours {1};
-        return *this;
-    }
-    Trace& at(Date time, std::int64_t percent, bool charging = false)
-    {
-        readings.push_back({"AA:BB", "K", time, percent, false, charging});
-        return *this;
-    }
-
-    std::vector<BatteryReading> readings;
-    Date now() const { return m_now; }
-    double level() const { return m_level; }
-
-private:
-    void add(std::int64_t percent, bool charging)
-    {
-        BatteryReading reading {"AA:BB", "K", m_now, percent, false, charging};
-        if (readings.empty() || !readings.back().sameChargeAs(reading))
-            readings.push_back(reading);
-    }
-
-    std::mt19937 m_random;
-    std::uniform_real_distribution<double> m_noise;
-    Date m_now = kStart;
-    double m_level = 0;
 };
 
 double hoursOf(seconds time) { return duration<double, hours::period>(time).count(); }
@@ -204,9 +156,9 @@ TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
     trace.drain(90, 6, hours {72});
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
     auto withFuture = trace.readings;
-    withFuture.insert(withFuture.begin() + 10, {"AA:BB", "K", trace.now() + hours {20}, 3, false, false});
-    withFuture.push_back({"AA:BB", "K", trace.now() + hours {30}, 100, false, false});
-    withFuture.push_back({"AA:BB", "K", trace.now() + hours {31}, 90, false, true});
+    withFuture.insert(withFuture.begin() + 10, {"AA:BB", "Keyboard", trace.now() + hours {20}, 3, false, false});
+    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {30}, 100, false, false});
+    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {31}, 90, false, true});
     const auto estimate = estimateBattery(withFuture, trace.now(), 20);
     ASSERT_EQ(estimate.kind, Kind::estimated);
     EXPECT_DOUBLE_EQ(estimate.drainPerDay, clean.drainPerDay);
