@@ -167,6 +167,11 @@ TEST_F(SqliteHistoryStoreTest, FolderAndFilesArePrivateAndTheJournalIsWriteAhead
     // Bytes 18 and 19 of the header are 2 in WAL mode.
     const auto header = test::contentOf(m_file).substr(18, 2);
     EXPECT_EQ(header, std::string("\2\2"));
+    // A file that someone opened up is closed again.
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    SqliteHistoryStore restarted(m_file);
+    ASSERT_TRUE(recordNow(restarted, {reading("A", kToday, 41)}));
+    EXPECT_EQ(fs::status(m_file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 struct Damage {
