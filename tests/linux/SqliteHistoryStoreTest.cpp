@@ -145,10 +145,10 @@ TEST_F(SqliteHistoryStoreTest, ClearForgetsEveryDeviceAndRecordingStartsAfresh)
 
 TEST_F(SqliteHistoryStoreTest, FolderAndFilesArePrivateAndTheJournalIsWriteAhead)
 {
-    ::umask(0);
+    const auto previousMask = ::umask(0);
     SqliteHistoryStore store(m_file);
     ASSERT_TRUE(recordNow(store, {reading("A", kToday, 40)}));
-    ::umask(022);
+    ::umask(previousMask);
     EXPECT_EQ(fs::status(m_file.parent_path()).permissions(), fs::perms::owner_all);
     for (const auto* suffix : {"", "-wal"})
         EXPECT_EQ(fs::status(fs::path(m_file) += suffix).permissions(), fs::perms::owner_read | fs::perms::owner_write)
