@@ -97,7 +97,7 @@ BatteryEstimate estimateBattery(Readings readings, Date now, std::int64_t thresh
     std::erase_if(readings, [](const BatteryReading& reading) { return reading.coarse; });
 
     const auto start = dischargeStart(readings);
-    if (start > 0)
+    if (start > 0 && start < readings.size())
         result.lastCharged = readings[start].time;
     Readings run(readings.begin() + static_cast<std::ptrdiff_t>(start), readings.end());
     if (run.size() < estimate::kMinimumReadings || run.back().time - run.front().time < estimate::kMinimumSpan)

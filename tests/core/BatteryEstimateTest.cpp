@@ -83,8 +83,8 @@ struct WildReading {
 
 class OneWildReading : public ::testing::TestWithParam<WildReading> { };
 INSTANTIATE_TEST_SUITE_P(Readings, OneWildReading,
-    ::testing::Values(WildReading {"HighEarly", 2, 100}, WildReading {"HighInTheMiddle", 20, 100},
-        WildReading {"LowInTheMiddle", 20, 0}, WildReading {"LowLate", 44, 1}, WildReading {"LowLast", -1, 0},
+    ::testing::Values(WildReading {"HighEarly", 2, 100}, WildReading {"HighInTheMiddle", 12, 100},
+        WildReading {"LowInTheMiddle", 12, 0}, WildReading {"LowLate", -4, 1}, WildReading {"LowLast", -1, 0},
         WildReading {"HighSecondToLast", -2, 97}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -192,6 +192,11 @@ TEST(BatteryEstimateTest, CoarseLevelsGiveNoEstimate)
     for (auto& reading : trace.readings)
         reading.coarse = true;
     EXPECT_EQ(estimateBattery(trace.readings, trace.now(), 20).kind, Kind::notEnoughHistory);
+    // Off the charger, and since then coarse levels only.
+    trace.readings.front() = {"AA:BB", "Keyboard", kStart - hours {1}, 100, false, true};
+    const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
+    EXPECT_EQ(estimate.kind, Kind::notEnoughHistory);
+    EXPECT_FALSE(estimate.lastCharged);
 }
 
 } // namespace
