@@ -12,12 +12,14 @@ cd "$(dirname "$0")/.."
 build=${BENCH_BUILD:-build-bench}
 scripts/install-deps.sh
 cmake -S bench -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"${BENCH_JOBS:-2}" --target refresh_bench corvane
+cmake --build "$build" -j"${BENCH_JOBS:-2}" --target refresh_bench history_bench corvane
 
 echo "== machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo "== load: $(uptime)"
 echo "== refresh cost against the device count"
 "$(find "$build" -name refresh_bench -type f -perm -u+x | head -n1)" 2> >(grep -v 'fd limit' >&2)
+echo "== battery history: estimate error, recording cost, file size"
+"$(find "$build" -name history_bench -type f -perm -u+x | head -n1)"
 echo "== the program on a simulated desktop"
 /usr/bin/python3 -W ignore bench/desktop_bench.py "$(find "$build" -name corvane -type f -perm -u+x | head -n1)" \
     --runs "${BENCH_RUNS:-5}" --idle "${BENCH_IDLE:-60}" --cycles "${BENCH_CYCLES:-100}" \

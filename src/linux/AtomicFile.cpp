@@ -1,5 +1,7 @@
 #include "linux/AtomicFile.h"
 
+#include "linux/UserFiles.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -18,19 +20,6 @@ namespace {
 std::chrono::nanoseconds sinceEpoch(const timespec& time)
 {
     return std::chrono::seconds {time.tv_sec} + std::chrono::nanoseconds {time.tv_nsec};
-}
-
-std::string utcStamp()
-{
-    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-    const auto day = std::chrono::floor<std::chrono::days>(now);
-    const std::chrono::year_month_day ymd {day};
-    const std::chrono::hh_mm_ss time {now - day};
-    std::array<char, 32> text {};
-    std::snprintf(text.data(), text.size(), "%04d%02u%02uT%02ld%02ld%02ldZ", static_cast<int>(ymd.year()),
-        static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), static_cast<long>(time.hours().count()),
-        static_cast<long>(time.minutes().count()), static_cast<long>(time.seconds().count()));
-    return text.data();
 }
 
 bool writeAll(int descriptor, const std::string& content)
@@ -132,12 +121,7 @@ bool AtomicFile::replace(const std::string& content, std::string& problem)
 
 void AtomicFile::keepAside(const std::string& problem)
 {
-    auto aside = m_file;
-    aside += ".corrupt-" + utcStamp();
-    for (int attempt = 1; fs::exists(aside) && attempt < 100; ++attempt) {
-        aside = m_file;
-        aside += ".corrupt-" + utcStamp() + "-" + std::to_string(attempt);
-    }
+    const auto aside = corruptCopyName(m_file);
     std::error_code error;
     fs::rename(m_file, aside, error);
     if (error) {

@@ -1,0 +1,203 @@
+#include "core/BatteryEstimate.h"
+#include "support/BatteryTrace.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono;
+using Kind = BatteryEstimate::Kind;
+
+const Date kStart {sys_days {2027y / March / 1} + hours {8}};
+
+// Traces start on the same day unless a test says otherwise.
+class Trace : public test::BatteryTrace {
+public:
+    explicit Trace(unsigned seed, double noise = 1.0)
+        : BatteryTrace(seed, kStart, noise)
+    {
+    }
+};
+
+double hoursOf(seconds time) { return duration<double, hours::period>(time).count(); }
+
+// At 1 to 10 % a day, over many noise patterns: within 15 % of the truth after
+// two days, or after a week for drains under 4 % a day, whose two-day fall
+// is no larger than the noise.
+class SteadyDrain : public ::testing::TestWithParam<int> { };
+INSTANTIATE_TEST_SUITE_P(PercentPerDay, SteadyDrain, ::testing::Range(1, 11));
+
+TEST_P(SteadyDrain, TimeLeftAndDrainMatchTheTruth)
+{
+    const double perDay = GetParam();
+    const hours history {24 * (perDay < 4 ? 7 : 2)};
+    for (unsigned seed = 1; seed <= 50; ++seed) {
+        Trace trace(seed);
+        trace.drain(95, perDay, history);
+        const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
+        ASSERT_EQ(estimate.kind, Kind::estimated) << "seed " << seed;
+        const double hoursLeft = trace.level() / perDay * 24;
+        EXPECT_NEAR(estimate.drainPerDay, perDay, perDay * 0.15) << "seed " << seed;
+        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursLeft, hoursLeft * 0.15) << "seed " << seed;
+        EXPECT_NEAR(hoursOf(*estimate.untilThreshold), (trace.level() - 20) / perDay * 24, hoursLeft * 0.15)
+            << "seed " << seed;
+        EXPECT_FALSE(estimate.lastCharged);
+    }
+}
+
+// A charge (with or without the charging flag) in the middle of the history:
+// only the discharge since counts, and it tells when the device was charged.
+TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
+{
+    for (bool flagged : {true, false}) {
+        Trace trace(7, 0);
+        trace.drain(90, 30, hours {24 * 2});
+        // Without the flag, the level is simply higher at the next reading.
+        trace.charge(hours {flagged ? 3 : 0});
+        const Date charged = trace.now();
+        trace.drain(80, 4, hours {24});
+        const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
+        ASSERT_EQ(estimate.kind, Kind::estimated) << flagged;
+        EXPECT_NEAR(estimate.drainPerDay, 4, 0.4) << flagged;
+        EXPECT_EQ(estimate.lastCharged, charged) << flagged;
+    }
+}
+
+// A slow charge, one point an hour, is a charge as a whole (noise is none: see SteadyDrain).
+TEST(BatteryEstimateTest, ASlowClimbIsACharge)
+{
+    Trace climbing(3, 0);
+    climbing.drain(60, 10, hours {24});
+    for (int step = 1; step <= 6; ++step)
+        climbing.at(climbing.now() + hours {step}, 50 + step);
+    EXPECT_TRUE(estimateBattery(climbing.readings, climbing.now() + hours {6}, 20).lastCharged);
+}
+
+struct WildReading {
+    const char* name;
+    // From the end when negative.
+    std::ptrdiff_t position;
+    std::int64_t percent;
+};
+
+class OneWildReading : public ::testing::TestWithParam<WildReading> { };
+INSTANTIATE_TEST_SUITE_P(Readings, OneWildReading,
+    ::testing::Values(WildReading {"HighEarly", 2, 100}, WildReading {"HighInTheMiddle", 12, 100},
+        WildReading {"LowInTheMiddle", 12, 0}, WildReading {"LowLate", -4, 1}, WildReading {"LowLast", -1, 0},
+        WildReading {"HighSecondToLast", -2, 97}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_P(OneWildReading, NeitherSwingsTheEstimateNorCountsAsACharge)
+{
+    Trace trace(11, 0);
+    trace.drain(80, 12, hours {48});
+    auto wild = trace.readings;
+    const auto at = GetParam().position;
+    (at < 0 ? wild.end() : wild.begin())[at].percent = GetParam().percent;
+    const auto clean = estimateBattery(trace.readings, trace.now(), 20);
+    const auto estimate = estimateBattery(wild, trace.now(), 20);
+    ASSERT_EQ(estimate.kind, Kind::estimated);
+    EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * 0.05);
+    EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
+    EXPECT_FALSE(estimate.lastCharged);
+}
+
+struct ShortHistory {
+    const char* name;
+    std::vector<hours> readingsAt;
+    Kind expected;
+};
+
+class History : public ::testing::TestWithParam<ShortHistory> { };
+INSTANTIATE_TEST_SUITE_P(Lengths, History,
+    ::testing::Values(ShortHistory {"TwoOverTwoDays", {hours {0}, hours {48}}, Kind::notEnoughHistory},
+        ShortHistory {
+            "FiveOverFiveHours", {hours {0}, hours {1}, hours {2}, hours {4}, hours {5}}, Kind::notEnoughHistory},
+        ShortHistory {"ThreeOverSixHours", {hours {0}, hours {3}, hours {6}}, Kind::estimated}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_P(History, NeedsThreeReadingsOverSixHoursSinceTheCharge)
+{
+    Trace trace(1, 0);
+    // Long before: a full discharge, then the charger; only what comes after counts.
+    trace.drain(90, 20, hours {72}).charge(hours {3});
+    const auto charged = trace.now();
+    std::int64_t percent = 100;
+    for (const auto at : GetParam().readingsAt)
+        trace.at(charged + at, percent--);
+    const auto estimate = estimateBattery(trace.readings, charged + hours {49}, 20);
+    EXPECT_EQ(estimate.kind, GetParam().expected);
+    EXPECT_EQ(estimate.untilEmpty.has_value(), GetParam().expected == Kind::estimated);
+}
+
+TEST(BatteryEstimateTest, ADeviceOnTheChargerHasNoEstimate)
+{
+    Trace trace(5);
+    trace.drain(90, 5, hours {72});
+    trace.at(trace.now() + hours {1}, 70, true);
+    const auto estimate = estimateBattery(trace.readings, trace.now() + hours {1}, 20);
+    EXPECT_EQ(estimate.kind, Kind::charging);
+    EXPECT_FALSE(estimate.untilEmpty);
+    EXPECT_FALSE(estimate.untilThreshold);
+}
+
+// The clock went back a day: what was stamped "tomorrow" must not bend the line, wherever it lies in the list.
+TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
+{
+    Trace trace(9);
+    trace.drain(90, 6, hours {72});
+    const auto clean = estimateBattery(trace.readings, trace.now(), 20);
+    auto withFuture = trace.readings;
+    withFuture.insert(withFuture.begin() + 10, {"AA:BB", "Keyboard", trace.now() + hours {20}, 3, false, false});
+    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {30}, 100, false, false});
+    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {31}, 90, false, true});
+    const auto estimate = estimateBattery(withFuture, trace.now(), 20);
+    ASSERT_EQ(estimate.kind, Kind::estimated);
+    EXPECT_DOUBLE_EQ(estimate.drainPerDay, clean.drainPerDay);
+    EXPECT_EQ(estimate.untilEmpty, clean.untilEmpty);
+    EXPECT_FALSE(estimate.lastCharged);
+}
+
+TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
+{
+    Trace trace(2, 0);
+    trace.drain(50, 24, hours {12});
+    const auto atLastReading = estimateBattery(trace.readings, trace.now(), 20);
+    const auto later = estimateBattery(trace.readings, trace.now() + hours {30}, 20);
+    ASSERT_EQ(later.kind, Kind::estimated);
+    EXPECT_NEAR(hoursOf(*atLastReading.untilEmpty - *later.untilEmpty), 30, 0.5);
+    EXPECT_EQ(later.untilThreshold, seconds {0});
+    // The threshold moves the first time only: 25 points apart at 24 points a day.
+    const auto at5 = estimateBattery(trace.readings, trace.now(), 5);
+    const auto at30 = estimateBattery(trace.readings, trace.now(), 30);
+    EXPECT_NEAR(hoursOf(*at5.untilThreshold - *at30.untilThreshold), 25, 0.5);
+    EXPECT_EQ(at5.untilEmpty, at30.untilEmpty);
+}
+
+TEST(BatteryEstimateTest, ALevelThatHoldsDrainsNothingAndRunsOutNever)
+{
+    Trace trace(2, 0);
+    trace.at(kStart, 60).at(kStart + hours {4}, 61).at(kStart + hours {8}, 60);
+    const auto estimate = estimateBattery(trace.readings, kStart + hours {8}, 20);
+    EXPECT_EQ(estimate.kind, Kind::estimated);
+    EXPECT_EQ(estimate.drainPerDay, 0);
+    EXPECT_FALSE(estimate.untilEmpty);
+}
+
+TEST(BatteryEstimateTest, CoarseLevelsGiveNoEstimate)
+{
+    Trace trace(4, 0);
+    trace.drain(90, 10, hours {48});
+    for (auto& reading : trace.readings)
+        reading.coarse = true;
+    EXPECT_EQ(estimateBattery(trace.readings, trace.now(), 20).kind, Kind::notEnoughHistory);
+    // Off the charger, and since then coarse levels only.
+    trace.readings.front() = {"AA:BB", "Keyboard", kStart - hours {1}, 100, false, true};
+    const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
+    EXPECT_EQ(estimate.kind, Kind::notEnoughHistory);
+    EXPECT_FALSE(estimate.lastCharged);
+}
+
+} // namespace
+} // namespace corvane
