@@ -8,6 +8,7 @@
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -47,6 +48,37 @@ public:
     TimePoint now() const override { return {}; }
     CallId callAt(TimePoint, Job) override { return 1; } // any id will do: nothing is ever due
     bool cancel(CallId) override { return true; }
+};
+
+// A clock that moves only when a test advances it; due calls fire inside
+// `advance`, on the test's thread, in deadline order.
+class ManualClock final : public Clock {
+public:
+    TimePoint now() const override { return m_now; }
+    CallId callAt(TimePoint deadline, Job fire) override
+    {
+        m_calls.emplace(m_nextId, std::make_pair(deadline, std::move(fire)));
+        return m_nextId++;
+    }
+    bool cancel(CallId id) override { return m_calls.erase(id) > 0; }
+    void advance(std::chrono::milliseconds by)
+    {
+        m_now += by;
+        for (;;) {
+            auto due = std::min_element(m_calls.begin(), m_calls.end(),
+                [](const auto& left, const auto& right) { return left.second.first < right.second.first; });
+            if (due == m_calls.end() || due->second.first > m_now)
+                return;
+            auto fire = std::move(due->second.second);
+            m_calls.erase(due);
+            fire();
+        }
+    }
+
+private:
+    TimePoint m_now {std::chrono::hours(1)};
+    std::map<CallId, std::pair<TimePoint, Job>> m_calls;
+    CallId m_nextId = 1;
 };
 
 // Settings in memory, with a log of every write and removal (key, removed).
@@ -95,6 +127,17 @@ public:
         m_entries[className] = std::move(entries);
     }
     std::unique_ptr<RegistrySession> openSession() override;
+    Subscription observeChanges(Job changed) override
+    {
+        m_changeObserver = std::move(changed);
+        return Subscription([this] { m_changeObserver = nullptr; });
+    }
+    // Reports a change as the registry would, on the caller's thread.
+    void reportChange()
+    {
+        if (m_changeObserver)
+            m_changeObserver();
+    }
     int sessionsOpened() const { return m_sessionsOpened; }
     int objectsAlive() const { return static_cast<int>(m_alive.use_count()) - 1; }
 
@@ -104,6 +147,7 @@ private:
     std::map<std::string, std::vector<Properties>> m_entries;
     std::atomic<int> m_sessionsOpened {0};
     std::shared_ptr<int> m_alive = std::make_shared<int>(); // shared by every object handed out
+    Job m_changeObserver;
 };
 
 // Answers on the caller's thread, the permission request with a grant unless

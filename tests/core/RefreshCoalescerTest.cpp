@@ -1,0 +1,152 @@
+#include "core/RefreshCoalescer.h"
+
+#include "core/CorvaneViewModel.h"
+
+#include "core/runtime/Async.h"
+#include "support/RunTask.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ManualClock;
+using test::ManualExecutor;
+
+struct Done { };
+
+// Refreshes that end only when the test lets them, counted as they start.
+class RefreshCoalescerTest : public ::testing::Test {
+protected:
+    std::function<Task<void>()> heldRefresh()
+    {
+        return [this]() -> Task<void> {
+            ++started;
+            std::function<void(Completion<Done>)> hold = [this](Completion<Done> done) { release = std::move(done); };
+            co_await awaitCompletion<Done>(main, std::move(hold));
+        };
+    }
+    // Moves the clock on and runs what that started on the main thread.
+    void advance(std::chrono::milliseconds by)
+    {
+        clock.advance(by);
+        main.runAll();
+    }
+    void endRefresh()
+    {
+        ASSERT_TRUE(release);
+        std::exchange(release, nullptr)(Done {});
+        main.runAll();
+    }
+
+    ManualClock clock;
+    ManualExecutor main;
+    int started = 0;
+    Completion<Done> release;
+    RefreshCoalescer coalescer {clock, main, 250ms, heldRefresh()};
+};
+
+TEST_F(RefreshCoalescerTest, ABurstGivesOneRefreshAQuarterSecondAfterItsFirstChange)
+{
+    coalescer.changed();
+    advance(100ms);
+    for (int i = 0; i < 100; ++i)
+        coalescer.changed();
+    advance(149ms);
+    EXPECT_EQ(started, 0);
+    advance(1ms);
+    EXPECT_EQ(started, 1);
+    endRefresh();
+    advance(10s);
+    EXPECT_EQ(started, 1);
+
+    // Once idle again, the next change starts a new wait of its own.
+    coalescer.changed();
+    advance(249ms);
+    EXPECT_EQ(started, 1);
+    advance(1ms);
+    EXPECT_EQ(started, 2);
+}
+
+TEST_F(RefreshCoalescerTest, ChangesDuringARefreshGiveExactlyOneMoreAfterIt)
+{
+    coalescer.changed();
+    advance(250ms);
+    ASSERT_EQ(started, 1);
+    advance(50ms);
+    coalescer.changed(); // the first change while it runs, at +50 ms
+    advance(50ms);
+    coalescer.changed();
+    advance(100ms);
+    EXPECT_EQ(started, 1) << "a second refresh started while the first ran";
+
+    // Ended at +200 ms into the first: the next is due 250 ms after the change at +50.
+    endRefresh();
+    advance(99ms);
+    EXPECT_EQ(started, 1);
+    advance(1ms);
+    EXPECT_EQ(started, 2);
+    endRefresh();
+    advance(10s);
+    EXPECT_EQ(started, 2);
+}
+
+TEST_F(RefreshCoalescerTest, ARefreshThatOutlastsTheDelayIsFollowedAtOnce)
+{
+    coalescer.changed();
+    advance(250ms);
+    coalescer.changed();
+    advance(5s);
+    endRefresh();
+    advance(0ms);
+    EXPECT_EQ(started, 2);
+}
+
+TEST(RefreshCoalescer, NothingStartsOnceTheCoalescerIsGone)
+{
+    ManualClock clock;
+    ManualExecutor main;
+    int started = 0;
+    std::function<Task<void>()> refresh = [&]() -> Task<void> {
+        ++started;
+        co_return;
+    };
+    {
+        RefreshCoalescer coalescer(clock, main, 250ms, refresh);
+        coalescer.changed();
+    }
+    clock.advance(1s);
+    main.runAll();
+    EXPECT_EQ(started, 0);
+}
+
+// A burst of registry changes reaches the view model as one refresh with its alert pass.
+TEST(CorvaneViewModelRegistryChanges, ABurstOfChangesRefreshesOnceAndWarns)
+{
+    test::FakePlatform fake;
+    fake.notifications.holdPermission = true;
+    test::ManualClock clock;
+    const auto fakes = fake.platform();
+    const Platform platform {fakes.main, fakes.background, clock, fakes.registry, fakes.settings, fakes.notifications,
+        fakes.events, fakes.keyboard, fakes.application, fakes.calendar, fakes.texts};
+    auto viewModel = CorvaneViewModel::create(platform);
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {test::keyboardEntry("K", "AA", 6)});
+    for (int i = 0; i < 20; ++i)
+        fake.registry.reportChange();
+    clock.advance(250ms);
+    ASSERT_TRUE(fake.main.runUntil([&] { return !fake.notifications.posted.empty(); }));
+    fake.main.runAll();
+    EXPECT_EQ(fake.registry.sessionsOpened(), 1);
+    EXPECT_EQ(viewModel->devices().size(), 1U);
+    EXPECT_EQ(fake.notifications.posted.size(), 1U);
+
+    viewModel.reset();
+    fake.registry.reportChange();
+    clock.advance(1s);
+    fake.main.runAll();
+    EXPECT_EQ(fake.registry.sessionsOpened(), 1) << "a change after the view model went still refreshed";
+}
+
+} // namespace
+} // namespace corvane
