@@ -98,6 +98,9 @@ class RealUPower:
         bus.close()
 
     def stop(self):
+        """Stops upowerd and removes the test bed. The test bed must go before another is made: removing one
+        takes UMOCKDEV_DIR out of this process's environment."""
         if self.process is not None:
             sd.terminate(self.process)
             self.process = None
+        self.testbed = None

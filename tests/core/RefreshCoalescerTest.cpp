@@ -1,7 +1,5 @@
 #include "core/RefreshCoalescer.h"
 
-#include "core/CorvaneViewModel.h"
-
 #include "core/runtime/Async.h"
 #include "support/RunTask.h"
 
@@ -101,51 +99,6 @@ TEST_F(RefreshCoalescerTest, ARefreshThatOutlastsTheDelayIsFollowedAtOnce)
     endRefresh();
     advance(0ms);
     EXPECT_EQ(started, 2);
-}
-
-TEST(RefreshCoalescer, NothingStartsOnceTheCoalescerIsGone)
-{
-    ManualClock clock;
-    ManualExecutor main;
-    int started = 0;
-    std::function<Task<void>()> refresh = [&]() -> Task<void> {
-        ++started;
-        co_return;
-    };
-    {
-        RefreshCoalescer coalescer(clock, main, 250ms, refresh);
-        coalescer.changed();
-    }
-    clock.advance(1s);
-    main.runAll();
-    EXPECT_EQ(started, 0);
-}
-
-// A burst of registry changes reaches the view model as one refresh with its alert pass.
-TEST(CorvaneViewModelRegistryChanges, ABurstOfChangesRefreshesOnceAndWarns)
-{
-    test::FakePlatform fake;
-    fake.notifications.holdPermission = true;
-    test::ManualClock clock;
-    const auto fakes = fake.platform();
-    const Platform platform {fakes.main, fakes.background, clock, fakes.registry, fakes.settings, fakes.notifications,
-        fakes.events, fakes.keyboard, fakes.application, fakes.calendar, fakes.texts};
-    auto viewModel = CorvaneViewModel::create(platform);
-    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {test::keyboardEntry("K", "AA", 6)});
-    for (int i = 0; i < 20; ++i)
-        fake.registry.reportChange();
-    clock.advance(250ms);
-    ASSERT_TRUE(fake.main.runUntil([&] { return !fake.notifications.posted.empty(); }));
-    fake.main.runAll();
-    EXPECT_EQ(fake.registry.sessionsOpened(), 1);
-    EXPECT_EQ(viewModel->devices().size(), 1U);
-    EXPECT_EQ(fake.notifications.posted.size(), 1U);
-
-    viewModel.reset();
-    fake.registry.reportChange();
-    clock.advance(1s);
-    fake.main.runAll();
-    EXPECT_EQ(fake.registry.sessionsOpened(), 1) << "a change after the view model went still refreshed";
 }
 
 } // namespace

@@ -127,17 +127,7 @@ public:
         m_entries[className] = std::move(entries);
     }
     std::unique_ptr<RegistrySession> openSession() override;
-    Subscription observeChanges(Job changed) override
-    {
-        m_changeObserver = std::move(changed);
-        return Subscription([this] { m_changeObserver = nullptr; });
-    }
-    // Reports a change as the registry would, on the caller's thread.
-    void reportChange()
-    {
-        if (m_changeObserver)
-            m_changeObserver();
-    }
+    Subscription observeChanges(Job) override { return {}; } // never reports one
     int sessionsOpened() const { return m_sessionsOpened; }
     int objectsAlive() const { return static_cast<int>(m_alive.use_count()) - 1; }
 
@@ -147,7 +137,6 @@ private:
     std::map<std::string, std::vector<Properties>> m_entries;
     std::atomic<int> m_sessionsOpened {0};
     std::shared_ptr<int> m_alive = std::make_shared<int>(); // shared by every object handed out
-    Job m_changeObserver;
 };
 
 // Answers on the caller's thread, the permission request with a grant unless
