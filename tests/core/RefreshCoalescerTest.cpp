@@ -31,6 +31,12 @@ protected:
         clock.advance(by);
         main.runAll();
     }
+    // A refresh still held ends, so that its coroutine is not left suspended.
+    void TearDown() override
+    {
+        if (release)
+            endRefresh();
+    }
     void endRefresh()
     {
         ASSERT_TRUE(release);
