@@ -118,7 +118,7 @@ TEST_P(UPowerDeviceMappingTest, GivesOneEntryPerInputDevice)
 // Thousands of devices, every one seen twice: one entry each, in the order first seen, in linear time.
 TEST(UPowerDeviceMapping, MergesTwiceSeenDevicesInFirstSeenOrder)
 {
-    constexpr int kCount = 20'000;
+    constexpr int kCount = 50'000;
     std::vector<UPowerDevice> devices;
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < kCount; ++i) {
