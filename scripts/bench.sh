@@ -6,6 +6,7 @@
 #   BENCH_RUNS     start-up runs whose median is shown (default 5)
 #   BENCH_IDLE     seconds of idle measured (default 60)
 #   BENCH_CYCLES   window open/close cycles (default 100)
+#   BENCH_CHANGES  battery changes whose time to notification is measured (default 11)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,4 +25,9 @@ echo "== the program on a simulated desktop"
 /usr/bin/python3 -W ignore bench/desktop_bench.py "$(find "$build" -name corvane -type f -perm -u+x | head -n1)" \
     --runs "${BENCH_RUNS:-5}" --idle "${BENCH_IDLE:-60}" --cycles "${BENCH_CYCLES:-100}" \
     --screenshot "$build/window-5-devices.png"
+if [ -x /usr/libexec/upowerd ] && command -v umockdev-wrapper >/dev/null; then
+    echo "== against the real upowerd over simulated kernel batteries"
+    /usr/bin/python3 -W ignore bench/upowerd_bench.py "$(find "$build" -name refresh_bench -type f -perm -u+x | head -n1)" \
+        "$(find "$build" -name corvane -type f -perm -u+x | head -n1)" --runs "${BENCH_CHANGES:-11}"
+fi
 echo "== load: $(uptime)"

@@ -10,6 +10,7 @@ packages=(
     qt6-qpa-plugins libqt6svg6 libgl-dev
     libicu-dev libtomlplusplus-dev libsqlite3-dev
     dbus dbus-x11 python3 python3-dbus python3-gi python3-dbusmock
+    upower umockdev gir1.2-umockdev-1.0
     xvfb xauth xdotool x11-apps x11-utils imagemagick fonts-dejavu-core
     clang libclang-rt-14-dev
     appstream dpkg-dev file

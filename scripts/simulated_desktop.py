@@ -100,7 +100,7 @@ DEMO_DEVICES = [
 
 
 class SimulatedDesktop:
-    def __init__(self, with_display=True, with_tray=False):
+    def __init__(self, with_display=True, with_tray=False, with_upower_mock=True):
         self.folder = tempfile.mkdtemp(prefix="corvane-desktop-")
         self.config_home = os.path.join(self.folder, "config")
         os.makedirs(self.config_home, mode=0o700)
@@ -113,7 +113,8 @@ class SimulatedDesktop:
             self.system_bus = dbus.bus.BusConnection(self.system_address)
             self.session_bus = dbus.bus.BusConnection(self.session_address)
             for label in PEERS:
-                self.start_peer(label)
+                if label != "upower" or with_upower_mock:
+                    self.start_peer(label)
             if with_tray:
                 self._start_watcher()
             if with_display:

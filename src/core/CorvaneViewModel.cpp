@@ -7,6 +7,7 @@
 #include "core/IORegParser.h"
 #include "core/Keyboard.h"
 #include "core/NotificationCenter.h"
+#include "core/Registry.h"
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
 #include "core/runtime/Async.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr const char* kQuitKey = "Quit";
 constexpr const char* kAccessDeniedKey = "Notification access denied";
 constexpr std::string_view kPlaceholder = "%1";
+constexpr std::chrono::milliseconds kRegistryChangeDelay {250};
 
 // The message format with its one placeholder filled in; a format without a
 // placeholder is used as it stands.
@@ -50,6 +52,7 @@ CorvaneViewModel::CorvaneViewModel(PassKey, const Platform& platform)
     , m_safeTimer(platform.clock)
     , m_notifier(platform.notifications, platform.main, platform.texts)
     , m_notificationCenterDelegate(platform.settings, platform.calendar, platform.background)
+    , m_registryChanges(platform.clock, platform.main, kRegistryChangeDelay, [this] { return updateDevices(); })
     , m_alertPass(platform.main)
 {
 }
@@ -71,6 +74,10 @@ void CorvaneViewModel::runStartUpSteps()
             if (auto self = weak.lock())
                 co_await self->startMonitoring();
         });
+    }));
+    m_subscriptions.push_back(m_platform.registry.observeChanges([weak] {
+        if (auto self = weak.lock())
+            self->m_registryChanges.changed();
     }));
     // Activation with Alt held brings back a hidden tray item.
     m_subscriptions.push_back(m_platform.activation.onActivate([weak, &keyboard = m_platform.keyboard] {

@@ -3,6 +3,7 @@
 #include "core/Device.h"
 #include "core/NotificationCenterDelegate.h"
 #include "core/Notifier.h"
+#include "core/RefreshCoalescer.h"
 #include "core/SafeTimer.h"
 #include "core/SettingsStore.h"
 #include "core/runtime/AsyncMutex.h"
@@ -114,6 +115,8 @@ private:
     SafeTimer m_safeTimer;
     Notifier m_notifier;
     NotificationCenterDelegate m_notificationCenterDelegate;
+    // Refreshes after the registry reports changes, a burst at a time.
+    RefreshCoalescer m_registryChanges;
     std::vector<Subscription> m_subscriptions;
 
     ObserverRegistry<> m_deviceObservers;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/runtime/Subscription.h"
+
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +56,13 @@ class Registry {
 public:
     virtual ~Registry() = default;
     virtual std::unique_ptr<RegistrySession> openSession() = 0;
+
+    // Calls `changed` on the main thread whenever the registry sees a change
+    // that a new session could read differently (a device came, went, or
+    // changed what it reports), until the subscription ends. Reports may come
+    // in bursts and some may be false alarms; none carries data. Called on
+    // the main thread; the registry must outlive the subscription.
+    virtual Subscription observeChanges(std::function<void()> changed) = 0;
 };
 
 } // namespace corvane

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <set>
+#include <unordered_map>
 
 namespace corvane {
 
@@ -116,21 +117,38 @@ std::optional<std::string> UPowerDeviceMapping::serialNumber(const UPowerDevice&
     return std::nullopt;
 }
 
+bool UPowerDeviceMapping::couldList(const UPowerDevice& device)
+{
+    return device.powerSupply != true && (!device.type || kInputTypes.contains(*device.type));
+}
+
+bool UPowerDeviceMapping::changeMatters(bool listable, const std::vector<std::string>& changed)
+{
+    // What a device is decides whether it is listed at all.
+    static const std::set<std::string, std::less<>> kWhatItIs {"Type", "PowerSupply"};
+    static const std::set<std::string, std::less<>> kWhatIsShown {
+        "Percentage", "State", "BatteryLevel", "IsPresent", "Model", "Serial", "NativePath"};
+    return std::any_of(changed.begin(), changed.end(), [listable](const std::string& name) {
+        return kWhatItIs.contains(name) || (listable && kWhatIsShown.contains(name));
+    });
+}
+
 std::vector<UPowerEntry> UPowerDeviceMapping::entries(const std::vector<UPowerDevice>& devices)
 {
     // One chosen device per identity, kept in the order identities first appear.
     std::vector<std::pair<std::string, const UPowerDevice*>> chosen;
+    std::unordered_map<std::string, std::size_t> chosenBySerial;
     for (const auto& device : devices) {
         if (!isInputPeripheral(device))
             continue;
         auto serial = serialNumber(device);
         if (!serial)
             continue;
-        auto same = std::find_if(chosen.begin(), chosen.end(), [&](const auto& pair) { return pair.first == *serial; });
-        if (same == chosen.end())
+        auto [same, isNew] = chosenBySerial.try_emplace(*serial, chosen.size());
+        if (isNew)
             chosen.emplace_back(std::move(*serial), &device);
-        else if (!reportsChargingState(*same->second) && reportsChargingState(device))
-            same->second = &device;
+        else if (auto& kept = chosen[same->second].second; !reportsChargingState(*kept) && reportsChargingState(device))
+            kept = &device;
     }
     std::vector<UPowerEntry> result;
     result.reserve(chosen.size());

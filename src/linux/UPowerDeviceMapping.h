@@ -45,6 +45,18 @@ public:
     // The identity of a device, or none when it has neither a serial number
     // nor an address in its native path.
     static std::optional<std::string> serialNumber(const UPowerDevice& device);
+
+    // Whether the device is, or by a change of what it reports could become,
+    // an entry: anything but a power supply or a device of a type that is no
+    // input device. A laptop battery or a mains adapter never is.
+    static bool couldList(const UPowerDevice& device);
+
+    // Whether a change of the properties `changed` (by name, changed or
+    // invalidated) of one device can change the entries: a change of what a
+    // device is, or of what an entry shows, unless the device is known to be
+    // one that is never listed (`listable` false). Clocks, energy figures and
+    // time estimates never matter.
+    static bool changeMatters(bool listable, const std::vector<std::string>& changed);
 };
 
 } // namespace corvane

@@ -1,18 +1,24 @@
 #include "linux/UPowerRegistry.h"
 
+#include "linux/UPowerChangeListener.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QList>
 #include <QMetaType>
 #include <QString>
 
+#include <deque>
 #include <utility>
 
 namespace corvane {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 const QString kService = QStringLiteral("org.freedesktop.UPower");
 const QString kPath = QStringLiteral("/org/freedesktop/UPower");
@@ -42,38 +48,39 @@ std::string cleanText(const QString& text, int limit)
     return QString::fromUcs4(kept.constData(), kept.size()).trimmed().toStdString();
 }
 
-template <typename T> std::optional<T> typed(const QVariantMap& properties, const char* key);
-
-template <> std::optional<bool> typed<bool>(const QVariantMap& properties, const char* key)
+template <typename T> void assign(std::optional<T>& field, const QVariant& value)
 {
-    const auto value = properties.value(QLatin1String(key));
-    if (value.metaType() != QMetaType::fromType<bool>())
-        return std::nullopt;
-    return value.toBool();
+    if (value.metaType() == QMetaType::fromType<T>())
+        field = value.value<T>();
 }
 
-template <> std::optional<std::uint32_t> typed<std::uint32_t>(const QVariantMap& properties, const char* key)
+void assignText(std::optional<std::string>& field, const QVariant& value, int limit)
 {
-    const auto value = properties.value(QLatin1String(key));
-    if (value.metaType() != QMetaType::fromType<uint>())
-        return std::nullopt;
-    return value.toUInt();
+    if (value.metaType() == QMetaType::fromType<QString>())
+        field = cleanText(value.toString(), limit);
 }
 
-template <> std::optional<double> typed<double>(const QVariantMap& properties, const char* key)
+// Keeps one property in its typed field; every other property is dropped.
+void assignProperty(UPowerDevice& device, const QString& name, const QVariant& value)
 {
-    const auto value = properties.value(QLatin1String(key));
-    if (value.metaType() != QMetaType::fromType<double>())
-        return std::nullopt;
-    return value.toDouble();
-}
-
-std::optional<std::string> text(const QVariantMap& properties, const char* key, int limit)
-{
-    const auto value = properties.value(QLatin1String(key));
-    if (value.metaType() != QMetaType::fromType<QString>())
-        return std::nullopt;
-    return cleanText(value.toString(), limit);
+    if (name == u"Type")
+        assign(device.type, value);
+    else if (name == u"PowerSupply")
+        assign(device.powerSupply, value);
+    else if (name == u"IsPresent")
+        assign(device.isPresent, value);
+    else if (name == u"Model")
+        assignText(device.model, value, UPowerRegistry::kMaximumNameLength);
+    else if (name == u"Serial")
+        assignText(device.serial, value, UPowerRegistry::kMaximumSerialLength);
+    else if (name == u"NativePath")
+        assignText(device.nativePath, value, UPowerRegistry::kMaximumNameLength);
+    else if (name == u"Percentage")
+        assign(device.percentage, value);
+    else if (name == u"State")
+        assign(device.state, value);
+    else if (name == u"BatteryLevel")
+        assign(device.batteryLevel, value);
 }
 
 class EntryFromUPower final : public RegistryEntry {
@@ -112,9 +119,10 @@ private:
 
 class UPowerSession final : public RegistrySession {
 public:
-    UPowerSession(QDBusConnection bus, std::chrono::milliseconds timeout)
+    UPowerSession(QDBusConnection bus, std::chrono::milliseconds timeout, std::shared_ptr<UPowerListedPaths> listed)
         : m_bus(std::move(bus))
-        , m_timeout(static_cast<int>(timeout.count()))
+        , m_timeout(timeout)
+        , m_listed(std::move(listed))
     {
     }
 
@@ -135,35 +143,81 @@ public:
     }
 
 private:
+    // Milliseconds left before `deadline`, for a D-Bus call's time-out; 0 when none.
+    static int left(Clock::time_point deadline)
+    {
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        return remaining.count() > 0 ? static_cast<int>(remaining.count()) : 0;
+    }
+
     bool readUPower()
     {
         if (!m_bus.isConnected())
             return false;
+        const auto deadline = Clock::now() + m_timeout;
         auto enumerate = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("EnumerateDevices"));
-        const auto reply = m_bus.call(enumerate, QDBus::Block, m_timeout);
+        const auto reply = m_bus.call(enumerate, QDBus::Block, left(deadline));
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
             return false;
         const auto paths = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().constFirst());
-        std::vector<UPowerDevice> devices;
-        for (const auto& path : paths) {
-            auto getAll = QDBusMessage::createMethodCall(
-                kService, path.path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-            getAll << kDeviceInterface;
-            const auto properties = m_bus.call(getAll, QDBus::Block, m_timeout);
-            if (properties.type() == QDBusMessage::ErrorMessage
-                && properties.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NoReply"))
-                break; // UPower hangs: the others would only wait as long again
-            if (properties.type() != QDBusMessage::ReplyMessage || properties.arguments().size() != 1)
-                continue;
-            devices.push_back(
-                UPowerRegistry::deviceFromProperties(qdbus_cast<QVariantMap>(properties.arguments().constFirst())));
-        }
+        const auto devices = readDevices(paths, deadline);
         m_entries = UPowerDeviceMapping::entries(devices);
+        remember(paths, devices);
         return true;
     }
 
+    // Every device's properties, in path order: the calls go out together, at
+    // most kMaximumCallsInFlight waiting at a time, and each is answered or
+    // given up by `deadline`. A device that gave no answer is left out.
+    std::vector<UPowerDevice> readDevices(const QList<QDBusObjectPath>& paths, Clock::time_point deadline)
+    {
+        std::vector<UPowerDevice> devices;
+        devices.reserve(static_cast<std::size_t>(paths.size()));
+        std::deque<QDBusPendingCall> inFlight;
+        qsizetype sent = 0;
+        while (sent < paths.size() || !inFlight.empty()) {
+            while (sent < paths.size() && inFlight.size() < kMaximumCallsInFlight) {
+                const int timeout = left(deadline);
+                if (timeout == 0)
+                    break;
+                auto getAll = QDBusMessage::createMethodCall(kService, paths[sent++].path(),
+                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+                getAll << kDeviceInterface;
+                inFlight.push_back(m_bus.asyncCall(getAll, timeout));
+            }
+            if (inFlight.empty())
+                break; // out of time before all were asked
+            // UPower answers in the order asked; later answers wait in their calls meanwhile.
+            auto call = std::move(inFlight.front());
+            inFlight.pop_front();
+            call.waitForFinished();
+            const auto answer = call.reply();
+            if (answer.type() == QDBusMessage::ReplyMessage && answer.signature() == QStringLiteral("a{sv}"))
+                devices.push_back(
+                    UPowerRegistry::deviceFromArgument(answer.arguments().constFirst().value<QDBusArgument>()));
+            else
+                devices.emplace_back(); // keeps path order; a device with no properties is never listed
+        }
+        return devices;
+    }
+
+    // Tells the change listener which paths hold devices that are never listed.
+    void remember(const QList<QDBusObjectPath>& paths, const std::vector<UPowerDevice>& devices)
+    {
+        std::set<std::string> neverListed;
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (!UPowerDeviceMapping::couldList(devices[i]))
+                neverListed.insert(paths[static_cast<qsizetype>(i)].path().toStdString());
+        }
+        std::lock_guard lock(m_listed->mutex);
+        m_listed->neverListed = std::move(neverListed);
+    }
+
+    static constexpr std::size_t kMaximumCallsInFlight = UPowerRegistry::kMaximumCallsInFlight;
+
     QDBusConnection m_bus;
-    int m_timeout;
+    std::chrono::milliseconds m_timeout;
+    std::shared_ptr<UPowerListedPaths> m_listed;
     bool m_read = false;
     bool m_reachable = false;
     std::vector<UPowerEntry> m_entries;
@@ -174,26 +228,56 @@ private:
 UPowerRegistry::UPowerRegistry(QDBusConnection systemBus, std::chrono::milliseconds timeout)
     : m_bus(std::move(systemBus))
     , m_timeout(timeout)
+    , m_listed(std::make_shared<UPowerListedPaths>())
 {
 }
 
+UPowerRegistry::~UPowerRegistry() = default;
+
 std::unique_ptr<RegistrySession> UPowerRegistry::openSession()
 {
-    return std::make_unique<UPowerSession>(m_bus, m_timeout);
+    return std::make_unique<UPowerSession>(m_bus, m_timeout, m_listed);
+}
+
+Subscription UPowerRegistry::observeChanges(std::function<void()> changed)
+{
+    // UPower is listened to only once somebody asks.
+    if (!m_listener)
+        m_listener = std::make_unique<UPowerChangeListener>(m_bus, m_listed);
+    const auto id = m_listener->add(std::move(changed));
+    return Subscription([listener = m_listener.get(), id] { listener->remove(id); });
+}
+
+UPowerDevice UPowerRegistry::deviceFromArgument(const QDBusArgument& properties)
+{
+    UPowerDevice device;
+    forEachProperty(
+        properties, [&device](const QString& name, const QVariant& value) { assignProperty(device, name, value); });
+    return device;
+}
+
+void UPowerRegistry::forEachProperty(
+    const QDBusArgument& properties, const std::function<void(const QString&, const QVariant&)>& use)
+{
+    if (properties.currentSignature() != QStringLiteral("a{sv}"))
+        return;
+    properties.beginMap();
+    while (!properties.atEnd()) {
+        QString name;
+        QDBusVariant value;
+        properties.beginMapEntry();
+        properties >> name >> value;
+        properties.endMapEntry();
+        use(name, value.variant());
+    }
+    properties.endMap();
 }
 
 UPowerDevice UPowerRegistry::deviceFromProperties(const QVariantMap& properties)
 {
     UPowerDevice device;
-    device.type = typed<std::uint32_t>(properties, "Type");
-    device.powerSupply = typed<bool>(properties, "PowerSupply");
-    device.isPresent = typed<bool>(properties, "IsPresent");
-    device.model = text(properties, "Model", kMaximumNameLength);
-    device.serial = text(properties, "Serial", kMaximumSerialLength);
-    device.nativePath = text(properties, "NativePath", kMaximumNameLength);
-    device.percentage = typed<double>(properties, "Percentage");
-    device.state = typed<std::uint32_t>(properties, "State");
-    device.batteryLevel = typed<std::uint32_t>(properties, "BatteryLevel");
+    for (auto property = properties.begin(); property != properties.end(); ++property)
+        assignProperty(device, property.key(), property.value());
     return device;
 }
 
