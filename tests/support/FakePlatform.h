@@ -72,37 +72,6 @@ private:
     CallId m_nextId = 1;
 };
 
-// A clock that moves only when a test advances it; due calls fire inside
-// `advance`, on the test's thread, in deadline order.
-class ManualClock final : public Clock {
-public:
-    TimePoint now() const override { return m_now; }
-    CallId callAt(TimePoint deadline, Job fire) override
-    {
-        m_calls.emplace(m_nextId, std::make_pair(deadline, std::move(fire)));
-        return m_nextId++;
-    }
-    bool cancel(CallId id) override { return m_calls.erase(id) > 0; }
-    void advance(std::chrono::milliseconds by)
-    {
-        m_now += by;
-        for (;;) {
-            auto due = std::min_element(m_calls.begin(), m_calls.end(),
-                [](const auto& left, const auto& right) { return left.second.first < right.second.first; });
-            if (due == m_calls.end() || due->second.first > m_now)
-                return;
-            auto fire = std::move(due->second.second);
-            m_calls.erase(due);
-            fire();
-        }
-    }
-
-private:
-    TimePoint m_now {std::chrono::hours(1)};
-    std::map<CallId, std::pair<TimePoint, Job>> m_calls;
-    CallId m_nextId = 1;
-};
-
 // Settings in memory, with a log of every write and removal (key, removed).
 class InMemorySettingsStore final : public SettingsStore {
 public:
