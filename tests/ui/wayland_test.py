@@ -1,7 +1,8 @@
 """The built program in a Wayland session without X11 and without a tray: a
 headless weston of its own, the simulated desktop's private buses. Corvane
 must start on Qt's Wayland platform (asked for, and chosen by itself), open
-its window as an ordinary window, and end with status 0 on SIGTERM.
+its window as an ordinary window, and end with status 0 on SIGTERM; with a
+tray host it offers its tray item over D-Bus.
 Usage: wayland_test.py <path of corvane>, with scripts/ on PYTHONPATH."""
 
 import os
@@ -80,6 +81,17 @@ if __name__ == "__main__":
             desktop.add_demo_devices()
             for platform in ("wayland", None):
                 run(desktop, weston, sys.argv[1], platform)
+        # With a tray host on the session bus, the item is offered over D-Bus
+        # (StatusNotifierItem), as on any Wayland desktop with a tray.
+        with sd.SimulatedDesktop(with_display=False, with_tray=True) as desktop:
+            corvane = desktop.launch(sys.argv[1], QT_QPA_PLATFORM="wayland", DISPLAY=None,
+                                     WAYLAND_DISPLAY=weston.socket, XDG_RUNTIME_DIR=weston.folder)
+            try:
+                sd.wait_for(desktop.tray_item, what="the tray item over D-Bus")
+                corvane.send_signal(signal.SIGTERM)
+                assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0
+            finally:
+                sd.terminate(corvane)
     finally:
         weston.stop()
-    print("Corvane ran on Wayland with and without QT_QPA_PLATFORM=wayland")
+    print("Corvane ran on Wayland with and without QT_QPA_PLATFORM=wayland, and offered its tray item there")
