@@ -325,7 +325,8 @@ class SimulatedDesktop:
             env["DISPLAY"] = self.display
         if extra:
             env.update(extra)
-        return env
+        # None in `extra` leaves a variable out.
+        return {key: value for key, value in env.items() if value is not None}
 
     def launch(self, program, stdout=None, stderr=None, **environment):
         return self._spawn([program], env=self.environment(environment), stdout=stdout, stderr=stderr)

@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QTableWidget>
@@ -56,6 +57,43 @@ QFrame* divider(QWidget* parent)
 
 QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
+// What `label`, wrapped at `width`, needs beyond one line.
+int wrappedExtra(const QLabel* label, int width)
+{
+    return std::max(0, label->heightForWidth(width) - label->heightForWidth(QWIDGETSIZE_MAX));
+}
+
+void setUpTable(QTableWidget* table, const Texts& texts)
+{
+    table->setObjectName(QStringLiteral("deviceTable"));
+    table->setHorizontalHeaderLabels({fromStd(texts.localized("Name")), fromStd(texts.localized("Status"))});
+    table->horizontalHeader()->hide();
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setMinimumSectionSize(ContentView::kRowHeight);
+    table->verticalHeader()->setDefaultSectionSize(ContentView::kRowHeight);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    const int nameWidth = std::clamp(ContentView::kWidth - 2 * kTableInset - kStatusWidth, kNameMinimum, kNameMaximum);
+    table->setColumnWidth(0, nameWidth);
+    table->setColumnWidth(1, kStatusWidth);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setSortingEnabled(false);
+    table->setShowGrid(false);
+    table->setAlternatingRowColors(false);
+    table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideRight);
+    table->setIconSize(QSize(14, 14));
+    table->setFrameShape(QFrame::NoFrame);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Rows fit the window unless the screen is too short for all of them.
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    table->viewport()->setAutoFillBackground(false);
+    table->setStyleSheet(QStringLiteral("QTableWidget { background: transparent; }"));
+}
+
 } // namespace
 
 int ContentView::windowHeight(std::size_t deviceCount, int availableHeight)
@@ -75,6 +113,8 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     , m_empty(plainLabel(fromStd(platform.texts.localized("No Bluetooth devices connected")), this))
     , m_thresholdRow(new QWidget(this))
     , m_stepper(new Stepper(settings::kMinimumThreshold, settings::kMaximumThreshold, m_thresholdRow))
+    , m_thresholdCaption(
+          plainLabel(fromStd(platform.texts.localized("Notify when battery level lower than")), m_thresholdRow))
     , m_thresholdText(plainLabel({}, m_thresholdRow))
     , m_menuButtonView(new MenuButtonView(
           m_viewModel->showMenuBar(), platform.application, platform.loginItem, platform.texts, this))
@@ -83,51 +123,14 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     headline.setBold(true);
     headline.setPointSizeF(headline.pointSizeF() * 1.15);
     m_title->setFont(headline);
+    // Long translations wrap; the window grows by the lines they take.
     m_title->setAlignment(Qt::AlignHCenter);
+    m_title->setWordWrap(true);
     m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setWordWrap(true);
 
-    m_table->setObjectName(QStringLiteral("deviceTable"));
-    m_table->setHorizontalHeaderLabels({fromStd(m_texts.localized("Name")), fromStd(m_texts.localized("Status"))});
-    m_table->horizontalHeader()->hide();
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    m_table->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    const int nameWidth = std::clamp(kWidth - 2 * kTableInset - kStatusWidth, kNameMinimum, kNameMaximum);
-    m_table->setColumnWidth(0, nameWidth);
-    m_table->setColumnWidth(1, kStatusWidth);
-    m_table->setSelectionMode(QAbstractItemView::NoSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setFocusPolicy(Qt::NoFocus);
-    m_table->setSortingEnabled(false);
-    m_table->setShowGrid(false);
-    m_table->setAlternatingRowColors(false);
-    m_table->setWordWrap(false);
-    m_table->setTextElideMode(Qt::ElideRight);
-    m_table->setIconSize(QSize(14, 14));
-    m_table->setFrameShape(QFrame::NoFrame);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Rows fit the window unless the screen is too short for all of them.
-    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_table->viewport()->setAutoFillBackground(false);
-    m_table->setStyleSheet(QStringLiteral("QTableWidget { background: transparent; }"));
-
-    const QString thresholdLabel = fromStd(m_texts.localized("Notify when battery level lower than"));
-    auto* thresholdCaption = plainLabel(thresholdLabel, m_thresholdRow);
-    QFont small = thresholdCaption->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    thresholdCaption->setFont(small);
-    m_thresholdText->setFont(small);
-    m_stepper->setAccessibleName(thresholdLabel);
-    auto* thresholdLayout = new QHBoxLayout(m_thresholdRow);
-    thresholdLayout->setContentsMargins(kTableInset, 0, kTableInset, 0);
-    thresholdLayout->setSpacing(4);
-    thresholdLayout->addWidget(thresholdCaption);
-    thresholdLayout->addWidget(m_stepper);
-    thresholdLayout->addWidget(m_thresholdText);
-    thresholdLayout->addStretch(1);
+    setUpTable(m_table, m_texts);
+    setUpThresholdRow();
 
     auto* tableRow = new QHBoxLayout;
     tableRow->setContentsMargins(kTableInset, 0, kTableInset, 0);
@@ -167,6 +170,46 @@ void ContentView::showEvent(QShowEvent* event)
     spawn(m_main, [viewModel = m_viewModel] { return viewModel->updateDevices(); });
 }
 
+void ContentView::setUpThresholdRow()
+{
+    QFont small = m_thresholdCaption->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    m_thresholdCaption->setFont(small);
+    m_thresholdCaption->setWordWrap(true);
+    m_thresholdText->setFont(small);
+    // Wide enough for any level, so that the caption's lines do not change with it.
+    m_thresholdText->setMinimumWidth(m_thresholdText->fontMetrics().horizontalAdvance(fromStd(m_texts.percent(100))));
+    m_stepper->setAccessibleName(m_thresholdCaption->text());
+    auto* thresholdLayout = new QHBoxLayout(m_thresholdRow);
+    thresholdLayout->setContentsMargins(kTableInset, 0, kTableInset, 0);
+    thresholdLayout->setSpacing(4);
+    thresholdLayout->addWidget(m_thresholdCaption, 1);
+    thresholdLayout->addWidget(m_stepper);
+    thresholdLayout->addWidget(m_thresholdText);
+}
+
+int ContentView::wrappedTextsHeight() const
+{
+    int extra = wrappedExtra(m_title, kWidth);
+    if (m_empty->isVisibleTo(this))
+        extra += wrappedExtra(m_empty, kWidth);
+    if (m_thresholdRow->isVisibleTo(this)) {
+        const int oneLine
+            = std::max(m_stepper->sizeHint().height(), m_thresholdCaption->heightForWidth(QWIDGETSIZE_MAX));
+        extra += std::max(0, m_thresholdRow->layout()->heightForWidth(kWidth) - oneLine);
+    }
+    return extra;
+}
+
+void ContentView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void ContentView::rebuildDevices()
 {
     const std::vector<Device>& devices = m_viewModel->devices();
@@ -174,6 +217,8 @@ void ContentView::rebuildDevices()
     int row = 0;
     for (const Device& device : devices) {
         auto* name = new QTableWidgetItem(displayName(device.name));
+        // Rows stay one line high: a long name is elided, and shown whole here.
+        name->setToolTip(name->text());
         name->setData(Qt::UserRole, fromStd(device.id()));
         name->setFlags(Qt::ItemIsEnabled);
 
@@ -202,7 +247,8 @@ void ContentView::rebuildDevices()
 
     const QScreen* shownOn = screen();
     const int available = shownOn != nullptr ? shownOn->availableGeometry().height() : kBaseHeight;
-    setFixedSize(kWidth, windowHeight(devices.size(), available));
+    const int extra = wrappedTextsHeight();
+    setFixedSize(kWidth, windowHeight(devices.size(), available - extra) + extra);
 }
 
 void ContentView::showThreshold()

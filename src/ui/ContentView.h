@@ -23,9 +23,10 @@ struct Platform;
 // The device window's content: the title, the device table (or the text that
 // no device is connected) with the threshold stepper, and the overflow menu.
 // Follows the view model's device list and the "threshold" key, whoever
-// writes them. Each time it is shown it starts one refresh. Fixed width;
-// the height grows with the devices up to the screen's available height,
-// beyond which the table scrolls. Main thread.
+// writes them. Each time it is shown it starts one refresh; Escape closes it.
+// Fixed width; the height grows with the devices up to the screen's available
+// height, beyond which the table scrolls, and with the lines that long texts
+// wrap to. Main thread.
 class ContentView final : public QWidget {
     Q_OBJECT
 
@@ -46,12 +47,18 @@ public:
     QWidget* thresholdRow() const { return m_thresholdRow; }
     Stepper* stepper() const { return m_stepper; }
     QLabel* thresholdText() const { return m_thresholdText; }
+    QLabel* thresholdCaption() const { return m_thresholdCaption; }
     MenuButtonView* menuButtonView() const { return m_menuButtonView; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape closes the window, wherever the focus is inside it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void setUpThresholdRow();
+    // The height the wrapped texts need beyond one line each.
+    int wrappedTextsHeight() const;
     void rebuildDevices();
     void showThreshold();
 
@@ -64,6 +71,7 @@ private:
     QLabel* m_empty;
     QWidget* m_thresholdRow;
     Stepper* m_stepper;
+    QLabel* m_thresholdCaption;
     QLabel* m_thresholdText;
     MenuButtonView* m_menuButtonView;
 

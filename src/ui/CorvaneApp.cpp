@@ -3,6 +3,7 @@
 #include "core/Activation.h"
 #include "core/CorvaneViewModel.h"
 #include "ui/ContentView.h"
+#include "ui/PopupPlacement.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
@@ -47,17 +48,6 @@ QSizeF CorvaneApp::menubarIconSize(QSizeF imageSize)
     return {kMenubarIconHeight / ratio, kMenubarIconHeight};
 }
 
-QPoint CorvaneApp::popupPosition(QRect anchor, QPoint fallback, QSize windowSize, QRect available)
-{
-    if (anchor.isEmpty())
-        anchor = QRect(fallback, QSize(1, 1));
-    int x = anchor.center().x() - windowSize.width() / 2;
-    int y = anchor.center().y() < available.center().y() ? anchor.bottom() + 1 : anchor.top() - windowSize.height();
-    x = std::clamp(x, available.left(), std::max(available.left(), available.right() + 1 - windowSize.width()));
-    y = std::clamp(y, available.top(), std::max(available.top(), available.bottom() + 1 - windowSize.height()));
-    return {x, y};
-}
-
 CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent)
     : QObject(parent)
     , m_viewModel(CorvaneViewModel::create(platform))
@@ -92,11 +82,9 @@ CorvaneApp::~CorvaneApp() = default;
 void CorvaneApp::showWindow()
 {
     if (m_tray != nullptr) {
-        const QScreen* screen = QApplication::screenAt(QCursor::pos());
-        if (screen == nullptr)
-            screen = QApplication::primaryScreen();
-        m_window->move(
-            popupPosition(m_tray->geometry(), QCursor::pos(), m_window->size(), screen->availableGeometry()));
+        m_itemGeometry = m_tray->geometry();
+        m_pointer = QCursor::pos();
+        placeWindow();
     }
     m_window->show();
     m_window->raise();
@@ -114,8 +102,21 @@ void CorvaneApp::toggleWindow()
     showWindow();
 }
 
+void CorvaneApp::placeWindow()
+{
+    // On Wayland the compositor places windows and ignores this.
+    const QPoint onScreen = m_itemGeometry.isEmpty() ? m_pointer : m_itemGeometry.center();
+    const QScreen* screen = QApplication::screenAt(onScreen);
+    if (screen == nullptr)
+        screen = QApplication::primaryScreen();
+    m_window->move(popupPosition(m_itemGeometry, m_pointer, m_window->size(), screen->availableGeometry()));
+}
+
 bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
 {
+    // A refresh that adds rows resizes the open window: keep it against the panel.
+    if (watched == m_window.get() && event->type() == QEvent::Resize && m_tray != nullptr && m_window->isVisible())
+        placeWindow();
     if (watched == m_window.get() && event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
         // Like a popup: it goes when the focus goes elsewhere, but not to
         // its own overflow menu; look once the focus has settled.

@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
-#include <QSize>
 #include <QSizeF>
 
 #include <memory>
@@ -35,12 +34,6 @@ public:
     // image's aspect ratio, unrounded.
     static QSizeF menubarIconSize(QSizeF imageSize);
 
-    // Where a window of `windowSize` goes beside a tray item at `anchor`: below
-    // it on a top panel, above it otherwise, centred on it, kept within
-    // `available`. An empty `anchor` (the tray does not say where its item
-    // is) counts as the point `fallback`.
-    static QPoint popupPosition(QRect anchor, QPoint fallback, QSize windowSize, QRect available);
-
     // Without a tray, each activation of the application brings the device window back.
     CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent = nullptr);
     ~CorvaneApp() override;
@@ -59,11 +52,16 @@ protected:
 private:
     void followShowMenuBar();
     void hideUnlessFocused();
+    void placeWindow();
 
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;
     QSystemTrayIcon* m_tray = nullptr;
     QElapsedTimer m_sinceHidden;
+    // Where the tray item and the pointer were when the window was last
+    // opened from it: the window is placed against them at every size.
+    QRect m_itemGeometry;
+    QPoint m_pointer;
     // Observers may run on any thread; what they ask for runs on this object's.
     QtMainExecutor m_thisThread {this};
     Subscription m_showMenuBarSubscription;

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTest>
 
 #include <thread>
 
@@ -75,6 +76,15 @@ TEST_F(ContentViewTest, DrawsLowLevelsRedAndChargingOnesGreenWithTheChargerAndNa
     EXPECT_TRUE(cell(1, +1) > 5 && cell(1, -1) == 0) << cell(1, +1);
     EXPECT_GT(inkOf(table->item(1, 1)->icon().pixmap(16).toImage(), +1), 5);
     EXPECT_EQ(cell(2, -1) + cell(2, +1), 0);
+}
+
+TEST_F(ContentViewTest, EscapeClosesTheWindowWhereverTheFocusIs)
+{
+    showDevices(view, {keyboardEntry("K1", "1", 50)});
+    QTest::keyClick(view.stepper(), Qt::Key_Up);
+    QTest::keyClick(view.stepper(), Qt::Key_Escape);
+    EXPECT_FALSE(view.isVisible());
+    EXPECT_EQ(fake.settings.value(settings::kThreshold), SettingValue(std::int64_t {21})) << "keys reach the stepper";
 }
 
 TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)

@@ -1,0 +1,96 @@
+#include "linux/QtTexts.h"
+#include "ui/ContentView.h"
+#include "ui/MenuButtonView.h"
+
+#include "UiFixture.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+
+namespace corvane {
+namespace {
+
+using test::keyboardEntry;
+
+// Where a label's text would be cut off: wider or taller than its contents,
+// or, wrapped, needing more height at its width than it has. Empty when it fits.
+QString clipped(const QLabel* label)
+{
+    if (label->text().isEmpty() || !label->isVisibleTo(label->window()))
+        return {};
+    const QRect room = label->contentsRect();
+    const QFontMetrics metrics = label->fontMetrics();
+    const bool fits = label->wordWrap()
+        ? label->heightForWidth(label->width()) <= label->height()
+        : metrics.horizontalAdvance(label->text()) <= room.width() && metrics.height() <= room.height();
+    return fits ? QString() : label->text();
+}
+
+// The texts of every label of `window` that is cut off, one a line.
+std::string clippedLabels(const QWidget& window)
+{
+    QStringList found;
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        if (const QString text = clipped(label); !text.isEmpty())
+            found << text;
+    return found.join(QLatin1Char('\n')).toStdString();
+}
+
+// For a person to look at: build/screenshots when the test run names it.
+void saveScreenshot(QWidget& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+// Each shipped language, with the window's real texts.
+class TranslatedTextsFitTest : public test::UiFixture, public ::testing::WithParamInterface<const char*> {
+protected:
+    QString language = QString::fromLatin1(GetParam());
+    QtTexts texts {QLocale(language)};
+    Platform platform {fake.main, fake.background, fake.clock, fake.registry, fake.settings, fake.notifications,
+        fake.events, fake.activation, fake.keyboard, fake.application, fake.loginItem, fake.calendar, texts};
+    std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(platform);
+};
+
+TEST_P(TranslatedTextsFitTest, NoTextOfTheWindowItsMenuOrTheAboutDialogIsCutOff)
+{
+    for (const bool withDevices : {true, false}) {
+        ContentView view(viewModel, platform);
+        track(*viewModel, view);
+        std::vector<test::Properties> devices;
+        if (withDevices)
+            devices = {keyboardEntry("Keyboard K380", "1", 12), keyboardEntry("MX Anywhere 3", "2", 80, 3)};
+        showDevices(view, devices);
+        EXPECT_EQ(view.width(), ContentView::kWidth);
+        EXPECT_EQ(clippedLabels(view), "") << language.toStdString() << (withDevices ? " devices" : " empty");
+        EXPECT_LE(view.menuButtonView()->geometry().bottom(), view.height()) << "the window grew by the wrapped lines";
+        saveScreenshot(view, QStringLiteral("window-%1-%2").arg(withDevices ? "devices" : "empty", language));
+        view.hide();
+    }
+
+    ContentView view(viewModel, platform);
+    QMenu* menu = view.menuButtonView()->menu();
+    menu->adjustSize();
+    for (QAction* entry : menu->actions())
+        EXPECT_GE(menu->actionGeometry(entry).width(), menu->fontMetrics().horizontalAdvance(entry->text()))
+            << entry->text().toStdString();
+    saveScreenshot(*menu, QStringLiteral("menu-%1").arg(language));
+
+    menu->actions().first()->trigger(); // About
+    AboutDialog* about = view.menuButtonView()->aboutDialog();
+    ASSERT_NE(about, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clippedLabels(*about), "") << language.toStdString();
+    saveScreenshot(*about, QStringLiteral("about-%1").arg(language));
+    about->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TranslatedTextsFitTest, ::testing::Values("en", "de", "fr"));
+
+} // namespace
+} // namespace corvane
