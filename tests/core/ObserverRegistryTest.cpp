@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <latch>
 #include <string>
 #include <thread>
@@ -50,73 +51,43 @@ TEST(ObserverRegistryTest, AnObserverMayCancelItselfAndOthersAndSubscribeFromIns
     EXPECT_EQ(calls, "sn");
 }
 
-// An observer call blocked on another thread while this one cancels: the
-// cancel must not return before the call has ended.
+// An observer's first call blocks on one thread; its token is then cancelled from another thread, or by the
+// observer itself in a second call. Either cancel must not return before the blocked call has ended.
 TEST(ObserverRegistryTest, CancelWaitsForACallRunningOnAnotherThread)
 {
-    ObserverRegistry<> registry;
-    std::latch entered {1};
-    std::latch release {1};
-    std::atomic<bool> callEnded {false};
-    std::atomic<int> calls {0};
-    auto token = registry.subscribe([&] {
-        ++calls;
-        entered.count_down();
-        release.wait();
-        callEnded = true;
-    });
-    std::thread delivering([&] { registry.notify(); });
-    entered.wait();
-    std::atomic<bool> cancelReturned {false};
-    bool endedBeforeCancelReturned = false;
-    std::thread cancelling([&] {
-        token.cancel();
-        endedBeforeCancelReturned = callEnded;
-        cancelReturned = true;
-    });
-    // Time for a cancel that does not wait to return early.
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(cancelReturned);
-    release.count_down();
-    cancelling.join();
-    delivering.join();
-    EXPECT_TRUE(endedBeforeCancelReturned);
-    registry.notify();
-    EXPECT_EQ(calls, 1);
-}
-
-// The same observer runs on two threads at once and, on one, cancels itself:
-// that cancel still waits for the call on the other thread.
-TEST(ObserverRegistryTest, AnObserverCancellingItselfWaitsForItsCallOnAnotherThread)
-{
-    ObserverRegistry<> registry;
-    std::atomic<int> entries {0};
-    std::latch slowEntered {1};
-    std::latch release {1};
-    std::atomic<bool> slowCallEnded {false};
-    std::atomic<bool> cancelReturned {false};
-    bool endedBeforeCancelReturned = false;
-    Subscription token;
-    token = registry.subscribe([&] {
-        if (entries++ == 0) {
-            slowEntered.count_down();
+    for (const bool fromInside : {false, true}) {
+        SCOPED_TRACE(fromInside ? "cancelled by the observer" : "cancelled from outside");
+        ObserverRegistry<> registry;
+        std::latch entered {1}, release {1};
+        std::atomic<int> calls {0};
+        std::atomic<bool> blockedCallEnded {false}, cancelReturned {false};
+        bool endedBeforeCancelReturned = false;
+        Subscription token;
+        const std::function<void()> cancel = [&] {
+            token.cancel();
+            endedBeforeCancelReturned = blockedCallEnded;
+            cancelReturned = true;
+        };
+        token = registry.subscribe([&] {
+            if (calls++ > 0)
+                return cancel();
+            entered.count_down();
             release.wait();
-            slowCallEnded = true;
-            return;
-        }
-        slowEntered.wait();
-        token.cancel();
-        endedBeforeCancelReturned = slowCallEnded;
-        cancelReturned = true;
-    });
-    std::thread first([&] { registry.notify(); });
-    std::thread second([&] { registry.notify(); });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(cancelReturned);
-    release.count_down();
-    first.join();
-    second.join();
-    EXPECT_TRUE(endedBeforeCancelReturned);
+            blockedCallEnded = true;
+        });
+        std::thread blocked([&] { registry.notify(); });
+        entered.wait();
+        std::thread cancelling(fromInside ? std::function<void()>([&] { registry.notify(); }) : cancel);
+        // Time for a cancel that does not wait to return early.
+        std::this_thread::sleep_for(100ms);
+        EXPECT_FALSE(cancelReturned);
+        release.count_down();
+        cancelling.join();
+        blocked.join();
+        EXPECT_TRUE(endedBeforeCancelReturned);
+        registry.notify();
+        EXPECT_EQ(calls, fromInside ? 2 : 1);
+    }
 }
 
 } // namespace

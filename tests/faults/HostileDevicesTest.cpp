@@ -90,18 +90,6 @@ TEST_P(HostileDevices, AreShownSafelyOrNotAtAll)
     EXPECT_EQ(warned, names);
 }
 
-// Injected: a thousand devices. Must hold: one refresh lists them all with 1 + N calls and warns every low one once.
-TEST_F(HostileDevices, AThousandDevicesAreReadInOnePassOfOneCallEach)
-{
-    m_upower.addKeyboards("low", 0, 100, 7);
-    m_upower.addKeyboards("kbd", 100, 900, 64);
-    refresh();
-    EXPECT_EQ(m_viewModel->devices().size(), 1000U);
-    EXPECT_EQ(m_upower.callsTo("EnumerateDevices"), 1U);
-    EXPECT_EQ(m_upower.callsTo("GetAll"), 1000U);
-    EXPECT_EQ(m_fake.notifications.posted.size(), 100U);
-}
-
 // Injected: the mock adds and removes devices between the calls it serves, so that a device enumerated is often
 // gone by its read. Must hold: every refresh ends with a sane list that holds the device that stayed, warned once.
 TEST_F(HostileDevices, DevicesComingAndGoingDuringRefreshesLeaveSaneLists)

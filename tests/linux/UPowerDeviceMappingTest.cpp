@@ -156,23 +156,13 @@ struct ChangeCase {
 // What a laptop battery reports every 30 s never matters; what a listed device shows does.
 TEST(UPowerDeviceMapping, OnlyChangesThatCanAlterTheEntriesMatter)
 {
-    const std::vector<ChangeCase> cases {
-        {true, {"Percentage"}, true},
-        {true, {"State"}, true},
-        {true, {"BatteryLevel"}, true},
-        {true, {"IsPresent"}, true},
-        {true, {"Model"}, true},
-        {true, {"Serial"}, true},
-        {true, {"NativePath"}, true},
-        {true, {"UpdateTime", "Energy", "Percentage"}, true},
+    const std::vector<ChangeCase> cases {{true, {"Percentage"}, true}, {true, {"State"}, true},
+        {true, {"BatteryLevel"}, true}, {true, {"IsPresent"}, true}, {true, {"Model"}, true}, {true, {"Serial"}, true},
+        {true, {"NativePath"}, true}, {true, {"UpdateTime", "Energy", "Percentage"}, true},
         {true, {"UpdateTime", "Energy", "TimeToEmpty", "EnergyRate", "Voltage", "Temperature"}, false},
-        {true, {"Icon", "WarningLevel", "Capacity", "Luminosity"}, false},
-        {true, {}, false},
+        {true, {"Icon", "WarningLevel", "Capacity", "Luminosity"}, false}, {true, {}, false},
         {false, {"UpdateTime", "Energy", "TimeToEmpty", "Percentage", "State", "IsPresent", "Model"}, false},
-        {false, {"Type"}, true},
-        {false, {"PowerSupply"}, true},
-        {true, {"percentage"}, false},
-    };
+        {false, {"Type"}, true}, {false, {"PowerSupply"}, true}, {true, {"percentage"}, false}};
     for (const auto& [listable, changed, matters] : cases) {
         std::string names;
         for (const auto& name : changed)

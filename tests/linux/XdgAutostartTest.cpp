@@ -1,4 +1,5 @@
 #include "linux/XdgAutostart.h"
+#include "linux/SettingsFiles.h"
 #include "linux/XdgPaths.h"
 
 #include <QTemporaryDir>
@@ -7,20 +8,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void write(const fs::path& file, const std::string& text)
 {
@@ -44,14 +36,15 @@ TEST_F(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryAndLeavesOtherEntriesAlo
 
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_TRUE(item.isEnabled());
-    EXPECT_NE(contents(m_entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos) << contents(m_entry);
+    EXPECT_NE(test::contentOf(m_entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos)
+        << test::contentOf(m_entry);
     EXPECT_FALSE(fs::exists(m_entry.string() + ".partial"));
 
     ASSERT_TRUE(item.setEnabled(false));
     EXPECT_FALSE(item.isEnabled());
     EXPECT_FALSE(fs::exists(m_entry));
     EXPECT_TRUE(item.setEnabled(false)) << "turning off what is off is no failure";
-    EXPECT_EQ(contents(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
+    EXPECT_EQ(test::contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
 }
 
 TEST_F(XdgAutostartTest, ReadsTheStateTheDesktopsSessionSettingsLeft)
@@ -60,14 +53,12 @@ TEST_F(XdgAutostartTest, ReadsTheStateTheDesktopsSessionSettingsLeft)
         const char* text;
         bool enabled;
     };
-    const Case cases[] = {
-        {"[Desktop Entry]\nExec=corvane\n", true},
-        {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
-        {"[Desktop Entry]\nExec=corvane\nHidden = true\r\n", false},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n", true},
-        {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true},
-    };
+    const Case cases[]
+        = {{"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
+            {"[Desktop Entry]\nExec=corvane\nHidden = true\r\n", false},
+            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
+            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n", true},
+            {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}};
     XdgAutostart item(m_entry, "corvane");
     for (const auto& [text, enabled] : cases) {
         write(m_entry, text);
@@ -83,11 +74,8 @@ TEST_F(XdgAutostartTest, QuotesTheExecutableAsTheExecKeyNeeds)
         const char* executable;
         const char* exec;
     };
-    const Case cases[] = {
-        {"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
-        {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"},
-        {R"(/back\slash)", R"(Exec="/back\\\\slash")"},
-    };
+    const Case cases[] = {{"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
+        {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"}, {R"(/back\slash)", R"(Exec="/back\\\\slash")"}};
     for (const auto& [executable, exec] : cases)
         EXPECT_NE(XdgAutostart::entryText(executable).find(std::string("\n") + exec + "\n"), std::string::npos)
             << XdgAutostart::entryText(executable);
