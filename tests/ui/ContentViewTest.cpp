@@ -1,6 +1,7 @@
 #include "ui/ContentView.h"
 
 #include "UiFixture.h"
+#include "support/RunTask.h"
 #include "ui/MenuButtonView.h"
 #include "ui/Stepper.h"
 
@@ -75,6 +76,40 @@ TEST_F(ContentViewTest, DrawsLowLevelsRedAndChargingOnesGreenWithTheChargerAndNa
     EXPECT_TRUE(cell(1, +1) > 5 && cell(1, -1) == 0) << cell(1, +1);
     EXPECT_GT(inkOf(table->item(1, 1)->icon().pixmap(16).toImage(), +1), 5);
     EXPECT_EQ(cell(2, -1) + cell(2, +1), 0);
+}
+
+// Rows appear, go and change colour while the window is open; a hidden window
+// leaves its table alone until it is shown again.
+TEST_F(ContentViewTest, FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown)
+{
+    const auto reading = [this](std::vector<test::Properties> keyboards) {
+        fake.registry.setEntries("AppleDeviceManagementHIDEventService", std::move(keyboards));
+        test::finish(fake.main, viewModel->updateDevices());
+        QCoreApplication::processEvents();
+    };
+    const auto rows = [this] {
+        QStringList shown;
+        for (int row = 0; row < view.table()->rowCount(); ++row) {
+            const QColor ink = view.table()->item(row, 1)->foreground().color();
+            shown << view.table()->item(row, 0)->text() + (ink.red() - ink.green() > 60 ? " low" : "");
+        }
+        return shown;
+    };
+    showDevices(view, {keyboardEntry("A", "A1", 50)});
+    EXPECT_EQ(rows(), QStringList({"A"}));
+    reading({keyboardEntry("A", "A1", 7), keyboardEntry("B", "B2", 60)});
+    EXPECT_EQ(rows(), QStringList({"A low", "B"}));
+    reading({keyboardEntry("B", "B2", 60)});
+    EXPECT_EQ(rows(), QStringList({"B"}));
+
+    view.hide();
+    reading({keyboardEntry("C", "C3", 9)});
+    EXPECT_EQ(rows(), QStringList({"B"})) << "a hidden window rebuilt its table";
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {});
+    view.show();
+    EXPECT_EQ(rows(), QStringList({"C low"})) << "not rebuilt on showing";
+    settle();
+    EXPECT_EQ(rows(), QStringList());
 }
 
 TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
