@@ -91,7 +91,6 @@ int main(int argc, char** argv)
     }
 
     corvane::QtMainExecutor mainExecutor;
-    corvane::ThreadPoolExecutor background;
     corvane::ThreadClock clock;
     corvane::UPowerRegistry registry(systemBus);
     corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath());
@@ -105,8 +104,12 @@ int main(int argc, char** argv)
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
+    // The one worker for blocking reads and the notification answers. Made
+    // after what its jobs use, so it is joined before any of that goes, and
+    // before main returns: a refresh in flight at quit ends here.
+    corvane::SerialExecutor worker;
 
-    const corvane::Platform platform {mainExecutor, background, clock, registry, settings, notifications, events,
+    const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
         activation, keyboard, alerts, loginItem, calendar, texts};
     corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable());
     return QApplication::exec();

@@ -49,7 +49,7 @@ CorvaneViewModel::CorvaneViewModel(PassKey, const Platform& platform)
     , m_interval(platform.settings, settings::kInterval, SafeTimer::kDefaultInterval.count())
     , m_threshold(platform.settings, settings::kThreshold, settings::kDefaultThreshold)
     , m_showMenuBar(platform.settings, settings::kShowMenuBar, settings::kDefaultShowMenuBar)
-    , m_safeTimer(platform.clock)
+    , m_safeTimer(platform.clock, platform.main)
     , m_notifier(platform.notifications, platform.main, platform.texts)
     , m_notificationCenterDelegate(platform.settings, platform.calendar, platform.background)
     , m_registryChanges(platform.clock, platform.main, kRegistryChangeDelay, [this] { return updateDevices(); })
@@ -78,6 +78,14 @@ void CorvaneViewModel::runStartUpSteps()
     m_subscriptions.push_back(m_platform.registry.observeChanges([weak] {
         if (auto self = weak.lock())
             self->m_registryChanges.changed();
+    }));
+    // A new threshold changes which devices are low: the same refresh and
+    // alert pass, at once. The store may tell from any thread.
+    m_subscriptions.push_back(m_platform.settings.observe(settings::kThreshold, [weak, &main] {
+        main.post([weak] {
+            if (auto self = weak.lock())
+                self->m_registryChanges.changed();
+        });
     }));
     // Activation with Alt held brings back a hidden tray item.
     m_subscriptions.push_back(m_platform.activation.onActivate([weak, &keyboard = m_platform.keyboard] {
@@ -138,7 +146,7 @@ Task<void> CorvaneViewModel::updateDevices()
     Executor& main = m_platform.main;
 
     // Each refresh has its own reader, so two refreshes never share a list.
-    auto reader = std::make_unique<IORegParser>(m_platform.registry, m_platform.settings);
+    auto reader = std::make_unique<IORegParser>(m_platform.registry, m_platform.settings, m_platform.reader);
     co_await reader->readDevices(RegistryKey::appleDeviceManagementHIDEventService, main);
     co_await reader->readDevices(RegistryKey::bnbMouseDevice, main);
     auto devices = co_await reader->devices(main);

@@ -38,6 +38,7 @@ class Texts;
 struct Platform {
     Executor& main; // the main thread's event loop
     Executor& background; // where the notification delegate works
+    Executor& reader; // a serial worker where the registry is read (its calls may block)
     Clock& clock;
     Registry& registry;
     SettingsStore& settings;
@@ -115,7 +116,7 @@ private:
     SafeTimer m_safeTimer;
     Notifier m_notifier;
     NotificationCenterDelegate m_notificationCenterDelegate;
-    // Refreshes after the registry reports changes, a burst at a time.
+    // Refreshes after the registry or the threshold changes, a burst at a time.
     RefreshCoalescer m_registryChanges;
     std::vector<Subscription> m_subscriptions;
 

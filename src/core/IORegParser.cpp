@@ -30,9 +30,10 @@ std::string normalisedName(std::string name)
 
 } // namespace
 
-IORegParser::IORegParser(Registry& registry, SettingsStore& settings)
+IORegParser::IORegParser(Registry& registry, SettingsStore& settings, Executor& worker)
     : m_registry(registry)
     , m_settings(settings)
+    , m_executor(worker)
 {
 }
 

@@ -5,7 +5,6 @@
 #include "core/RegistryKey.h"
 #include "core/runtime/Executor.h"
 #include "core/runtime/Task.h"
-#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,12 +16,13 @@ namespace corvane {
 class SettingsStore;
 
 // Reads the registry into Device records: one reader per refresh, given one
-// pass per service class, then read once. A serialised object: its passes run
-// one at a time on its own thread, never on the caller's; the caller awaits
-// them and continues on `resumeOn`.
+// pass per service class, then read once. Its passes run one at a time on
+// `worker` (a serial executor that is not the caller's, where a read may
+// block); the caller awaits them and continues on `resumeOn`. Nothing of the
+// reader may be awaited still when it is destroyed.
 class IORegParser {
 public:
-    IORegParser(Registry& registry, SettingsStore& settings);
+    IORegParser(Registry& registry, SettingsStore& settings, Executor& worker);
     IORegParser(const IORegParser&) = delete;
     IORegParser& operator=(const IORegParser&) = delete;
     ~IORegParser();
@@ -50,8 +50,7 @@ private:
     SettingsStore& m_settings;
     std::unique_ptr<RegistrySession> m_session;
     std::vector<Device> m_devices;
-    // Last, so that it is destroyed first: queued passes finish while the rest lives.
-    SerialExecutor m_executor;
+    Executor& m_executor;
 };
 
 } // namespace corvane

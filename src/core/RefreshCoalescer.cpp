@@ -24,18 +24,31 @@ struct RefreshCoalescer::State : std::enable_shared_from_this<State> {
         // The clock fires on a thread of its own; the refresh starts on the main thread.
         scheduled = clock.callAt(at, [weak, &onMain] {
             onMain.post([weak] {
-                if (auto self = weak.lock())
+                if (auto self = weak.lock(); self && self->scheduled)
                     self->start();
             });
         });
     }
 
+    void changed()
+    {
+        if (running) {
+            changedSinceStart = true;
+            return;
+        }
+        if (scheduled)
+            return;
+        if (lastStart && clock.now() < *lastStart + delay)
+            schedule(*lastStart + delay);
+        else
+            start();
+    }
+
     void start()
     {
-        if (!scheduled)
-            return;
         scheduled.reset();
         running = true;
+        lastStart = clock.now();
         spawn(main, [self = shared_from_this()]() -> Task<void> {
             co_await self->refresh();
             co_await resumeOn(self->main);
@@ -46,11 +59,10 @@ struct RefreshCoalescer::State : std::enable_shared_from_this<State> {
     void ended()
     {
         running = false;
-        if (stopped || !changedWhileRunning)
+        if (stopped || !changedSinceStart)
             return;
-        const auto at = std::max(clock.now(), *changedWhileRunning + delay);
-        changedWhileRunning.reset();
-        schedule(at);
+        changedSinceStart = false;
+        schedule(std::max(clock.now(), *lastStart + delay));
     }
 
     Clock& clock;
@@ -58,9 +70,10 @@ struct RefreshCoalescer::State : std::enable_shared_from_this<State> {
     const std::chrono::milliseconds delay;
     const std::function<Task<void>()> refresh;
     std::optional<Clock::CallId> scheduled;
+    std::optional<Clock::TimePoint> lastStart;
     bool running = false;
     bool stopped = false;
-    std::optional<Clock::TimePoint> changedWhileRunning;
+    bool changedSinceStart = false;
 };
 
 RefreshCoalescer::RefreshCoalescer(
@@ -76,15 +89,6 @@ RefreshCoalescer::~RefreshCoalescer()
         m_state->clock.cancel(*call);
 }
 
-void RefreshCoalescer::changed()
-{
-    auto& state = *m_state;
-    if (state.running) {
-        if (!state.changedWhileRunning)
-            state.changedWhileRunning = state.clock.now();
-    } else if (!state.scheduled) {
-        state.schedule(state.clock.now() + state.delay);
-    }
-}
+void RefreshCoalescer::changed() { m_state->changed(); }
 
 } // namespace corvane

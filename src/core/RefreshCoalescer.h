@@ -10,12 +10,13 @@
 
 namespace corvane {
 
-// Turns bursts of change reports into few refreshes. The first change starts
-// a refresh `delay` later; changes before it starts add nothing; changes
-// while it runs give exactly one more, `delay` after the first of them but
-// never before the running one ended. Lives on the main thread: `changed` is
-// called there and `refresh` is started there. Destroying the coalescer drops
-// a refresh that has not started; one that runs goes on to its end.
+// Turns bursts of change reports into few refreshes, without delaying the
+// first. A change after a quiet spell starts a refresh at once; changes within
+// `delay` of that start, or while it runs, give exactly one more, started
+// `delay` after the previous start but never before the running one ended.
+// Lives on the main thread: `changed` is called there and `refresh` is
+// started there. Destroying the coalescer drops a refresh that has not
+// started; one that runs goes on to its end.
 class RefreshCoalescer {
 public:
     RefreshCoalescer(

@@ -10,15 +10,16 @@ namespace {
 constexpr auto kLongestInterval = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::nanoseconds::max());
 } // namespace
 
-SafeTimer::SafeTimer(Clock& clock)
+SafeTimer::SafeTimer(Clock& clock, Executor& executor)
     : m_clock(clock)
+    , m_executor(executor)
 {
 }
 
 SafeTimer::~SafeTimer()
 {
-    // The loop's wake-up is queued on the executor, which runs it before it joins.
-    m_executor.post([this] { stopLoop(); });
+    // The loop wakes later on the executor and ends without touching the timer.
+    stopLoop();
 }
 
 std::chrono::seconds SafeTimer::effectiveInterval(std::chrono::seconds interval)
@@ -60,12 +61,15 @@ void SafeTimer::stopLoop()
 Task<void> SafeTimer::loop(
     std::chrono::seconds interval, std::function<void()> operation, std::stop_token stop, Executor& releaseOn)
 {
-    // Runs on the timer's executor throughout: the sleep resumes there. The
-    // awaited sleep is kept in a variable of its own: GCC 12 mishandles an
-    // awaiter that is a temporary inside a condition.
+    // Runs on the timer's executor throughout: the sleep resumes there. Once
+    // stopped it touches nothing of the timer, which may be gone. The awaited
+    // sleep is kept in a variable of its own: GCC 12 mishandles an awaiter
+    // that is a temporary inside a condition.
+    Clock& clock = m_clock;
+    Executor& executor = m_executor;
     while (!stop.stop_requested()) {
-        const bool elapsed = co_await sleepFor(m_clock, m_executor, interval, stop);
-        if (!elapsed)
+        const bool elapsed = co_await sleepFor(clock, executor, interval, stop);
+        if (!elapsed || stop.stop_requested())
             break;
         operation();
     }

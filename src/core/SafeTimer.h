@@ -3,7 +3,6 @@
 #include "core/runtime/Clock.h"
 #include "core/runtime/Executor.h"
 #include "core/runtime/Task.h"
-#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <chrono>
 #include <functional>
@@ -13,12 +12,14 @@
 namespace corvane {
 
 // Calls an operation every `interval` until stopped. A serialised
-// object: `start`, `stop` and the loop run one at a time on its own thread, and
-// so does the operation, which should only schedule work elsewhere and return.
-// The first call comes one full interval after `start`.
+// object on `executor` (a serial one, the main thread's in the program):
+// `start`, `stop` and the loop run there one at a time, and so does the
+// operation, which should only schedule work and return. The timer has no
+// thread of its own: it sleeps on the clock. The first call comes one full
+// interval after `start`. Destroyed on the executor's thread.
 class SafeTimer {
 public:
-    explicit SafeTimer(Clock& clock);
+    SafeTimer(Clock& clock, Executor& executor);
     SafeTimer(const SafeTimer&) = delete;
     SafeTimer& operator=(const SafeTimer&) = delete;
     // Stops a running loop; the operation is not called again.
@@ -47,10 +48,9 @@ private:
     void stopLoop();
 
     Clock& m_clock;
+    Executor& m_executor;
     bool m_isRunning = false;
     std::optional<std::stop_source> m_task;
-    // Last, so that it is destroyed first: the loop's last job runs while the rest lives.
-    SerialExecutor m_executor;
 };
 
 } // namespace corvane

@@ -152,7 +152,12 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
         showThreshold();
     });
 
-    m_devicesSubscription = m_viewModel->observeDevices([this] { rebuildDevices(); });
+    // An open window follows every reading; a hidden one does no work and is
+    // brought up to date when shown.
+    m_devicesSubscription = m_viewModel->observeDevices([this] {
+        if (isVisible())
+            rebuildDevices();
+    });
     // The store's observers may run on any thread: read it on this object's.
     m_thresholdSubscription = platform.settings.observe(
         m_viewModel->threshold().key(), [this] { m_thisThread.post([this] { showThreshold(); }); });
@@ -166,6 +171,7 @@ ContentView::~ContentView() = default;
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    rebuildDevices();
     // The window shows the latest reading; the refresh publishes it when done.
     spawn(m_main, [viewModel = m_viewModel] { return viewModel->updateDevices(); });
 }

@@ -233,6 +233,26 @@ TEST_F(LifecycleTest, NothingIsReadWhileAsleepAndWakeRefreshesAtOnceOnTheInterva
     EXPECT_EQ(fake.registry.sessionsOpened(), 3);
 }
 
+// A new threshold re-evaluates at once, through the same pass: a device now
+// below it is flagged and warned once, and flagged no longer when it drops.
+TEST_F(LifecycleTest, AThresholdChangeReevaluatesTheDevicesAtOnce)
+{
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {test::keyboardEntry("Keys", "K", 25)});
+    test::finish(fake.main, viewModel->updateDevices());
+    int lists = 2;
+    for (const auto& [threshold, kind, warnings] :
+        std::vector<std::tuple<std::int64_t, BatteryStatus::Kind, std::size_t>> {{30, BatteryStatus::Kind::low, 1},
+            {29, BatteryStatus::Kind::low, 1}, {20, BatteryStatus::Kind::normal, 1}}) {
+        SCOPED_TRACE(threshold);
+        EXPECT_EQ(fake.clock.advance(std::chrono::seconds(1)), 0);
+        fake.settings.setValue(settings::kThreshold, threshold);
+        settle(++lists, 1);
+        ASSERT_EQ(viewModel->devices().size(), 1U);
+        EXPECT_EQ(viewModel->devices()[0].status.kind, kind);
+        EXPECT_EQ(fake.notifications.posted.size(), warnings);
+    }
+}
+
 TEST_F(LifecycleTest, ActivationBringsTheTrayItemBackOnlyWithAltHeld)
 {
     fake.settings.setValue(settings::kShowMenuBar, false);

@@ -1,4 +1,5 @@
 #include "core/IORegParser.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 #include "support/RunTask.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,8 @@ TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
             keyboardEntry("My Magic Keyboard 2", "K4", 20, 2),
             with(keyboardEntry("Keys", "K5", 19), "BatteryStatusFlags", "3")});
     ManualExecutor main;
-    IORegParser reader(registry, settings);
+    SerialExecutor worker;
+    IORegParser reader(registry, settings, worker);
     finish(main, reader.readDevices(RegistryKey::appleDeviceManagementHIDEventService, main));
     finish(main, reader.readDevices(RegistryKey::bnbMouseDevice, main));
     std::vector<std::string> devices;

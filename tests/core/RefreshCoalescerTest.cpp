@@ -51,60 +51,67 @@ protected:
     RefreshCoalescer coalescer {clock, main, 250ms, heldRefresh()};
 };
 
-TEST_F(RefreshCoalescerTest, ABurstGivesOneRefreshAQuarterSecondAfterItsFirstChange)
+TEST_F(RefreshCoalescerTest, TheFirstChangeOfAQuietSpellRefreshesAtOnceAndABurstGivesOneMore)
 {
     coalescer.changed();
-    advance(100ms);
+    advance(0ms);
+    ASSERT_EQ(started, 1) << "the first change waited";
     for (int i = 0; i < 100; ++i)
         coalescer.changed();
-    advance(149ms);
-    EXPECT_EQ(started, 0);
-    advance(1ms);
-    EXPECT_EQ(started, 1);
+    advance(10ms);
     endRefresh();
-    advance(10s);
-    EXPECT_EQ(started, 1);
-
-    // Once idle again, the next change starts a new wait of its own.
-    coalescer.changed();
-    advance(249ms);
-    EXPECT_EQ(started, 1);
-    advance(1ms);
-    EXPECT_EQ(started, 2);
-}
-
-TEST_F(RefreshCoalescerTest, ChangesDuringARefreshGiveExactlyOneMoreAfterIt)
-{
-    coalescer.changed();
-    advance(250ms);
-    ASSERT_EQ(started, 1);
-    advance(50ms);
-    coalescer.changed(); // the first change while it runs, at +50 ms
-    advance(50ms);
-    coalescer.changed();
-    advance(100ms);
-    EXPECT_EQ(started, 1) << "a second refresh started while the first ran";
-
-    // Ended at +200 ms into the first: the next is due 250 ms after the change at +50.
-    endRefresh();
-    advance(99ms);
+    // One more, a quarter second after the first began, and no third.
+    advance(239ms);
     EXPECT_EQ(started, 1);
     advance(1ms);
     EXPECT_EQ(started, 2);
     endRefresh();
     advance(10s);
     EXPECT_EQ(started, 2);
-}
 
-TEST_F(RefreshCoalescerTest, ARefreshThatOutlastsTheDelayIsFollowedAtOnce)
-{
+    // Quiet again: the next change does not wait.
     coalescer.changed();
-    advance(250ms);
-    coalescer.changed();
-    advance(5s);
-    endRefresh();
     advance(0ms);
-    EXPECT_EQ(started, 2);
+    EXPECT_EQ(started, 3);
+}
+
+// A change after the refresh ended, but within the delay of its start, gives
+// one more at start + delay; a refresh that outlasts the delay is followed at
+// its end.
+TEST_F(RefreshCoalescerTest, AFollowingRefreshStartsADelayAfterThePreviousStartOrAtItsEnd)
+{
+    struct Case {
+        std::chrono::milliseconds runsFor, changeAfterStart, expectedNextAfterStart;
+    };
+    for (const Case c : {Case {20ms, 100ms, 250ms}, Case {20ms, 10ms, 250ms}, Case {5s, 100ms, 5s}}) {
+        SCOPED_TRACE(c.runsFor.count());
+        advance(10s);
+        const int before = started;
+        coalescer.changed();
+        advance(0ms);
+        ASSERT_EQ(started, before + 1);
+        if (c.changeAfterStart < c.runsFor) {
+            advance(c.changeAfterStart);
+            coalescer.changed();
+            advance(c.runsFor - c.changeAfterStart);
+            endRefresh();
+        } else {
+            advance(c.runsFor);
+            endRefresh();
+            advance(c.changeAfterStart - c.runsFor);
+            coalescer.changed();
+        }
+        const auto now = std::max(c.runsFor, c.changeAfterStart);
+        if (c.expectedNextAfterStart > now) {
+            advance(c.expectedNextAfterStart - now - 1ms);
+            EXPECT_EQ(started, before + 1);
+            advance(1ms);
+        } else {
+            advance(0ms);
+        }
+        EXPECT_EQ(started, before + 2);
+        endRefresh();
+    }
 }
 
 } // namespace

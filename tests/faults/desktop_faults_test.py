@@ -71,6 +71,18 @@ class DesktopFaults(unittest.TestCase):
         self.add_low_keyboards(4)
         self.assert_warned_after_wake(2, 3, 4)
 
+    def test_a_quit_while_a_refresh_waits_on_a_frozen_upower_ends_cleanly(self):
+        """Injected: SIGTERM while a refresh waits on a stopped UPower. Must hold: exit status 0, no crash."""
+        self.add_low_keyboards(1)
+        corvane = self.launch()
+        sd.wait_for(lambda: self.desktop.posted_notifications(), what="the first warning")
+        upower = self.desktop.peers["upower"]
+        upower.send_signal(signal.SIGSTOP)
+        self.addCleanup(upower.send_signal, signal.SIGCONT)
+        self.desktop.sleep_and_wake()
+        time.sleep(1.0)  # the wake's refresh is then waiting on the frozen UPower
+        self.assertEqual(sd.terminate(corvane), 0)
+
     def test_without_a_bus_it_names_the_bus_and_runs_on(self):
         """Injected: no session bus, then no system bus. Must hold: a message names it, no crash, no warning."""
         self.add_low_keyboards(1)

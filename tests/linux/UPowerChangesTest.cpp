@@ -35,9 +35,9 @@ protected:
         laptop.insert({{"Type", 2U}, {"PowerSupply", true}, {"Serial", "B1"}, {"NativePath", "BAT0"}});
         m_upower->add("BAT0", UPowerMock::keyboard("Laptop", 80, laptop));
         const Platform fake = m_fake.platform();
-        m_viewModel = CorvaneViewModel::create(
-            {fake.main, fake.background, m_clock, m_registry, fake.settings, fake.notifications, fake.events,
-                fake.activation, fake.keyboard, fake.application, fake.loginItem, fake.calendar, fake.texts});
+        m_viewModel = CorvaneViewModel::create({fake.main, fake.background, fake.reader, m_clock, m_registry,
+            fake.settings, fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application,
+            fake.loginItem, fake.calendar, fake.texts});
         auto task = m_viewModel->updateDevices();
         ASSERT_TRUE(m_fake.main.runUntil([&] { return task.isDone(); }));
         spin(milliseconds(400));

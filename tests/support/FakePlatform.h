@@ -10,6 +10,7 @@
 #include "core/SystemEvents.h"
 #include "core/Texts.h"
 #include "core/runtime/ObserverRegistry.h"
+#include "core/runtime/ThreadPoolExecutor.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -267,11 +268,13 @@ struct FakePlatform {
     FakeLoginItem loginItem;
     FakeCalendar calendar;
     FakeTexts texts;
+    // Last, so that it is joined first: its jobs use the fakes above.
+    SerialExecutor reader;
 
     Platform platform()
     {
-        return {main, background, clock, registry, settings, notifications, events, activation, keyboard, application,
-            loginItem, calendar, texts};
+        return {main, background, reader, clock, registry, settings, notifications, events, activation, keyboard,
+            application, loginItem, calendar, texts};
     }
 };
 

@@ -1,6 +1,7 @@
 #include "ui/ContentView.h"
 
 #include "UiFixture.h"
+#include "support/RunTask.h"
 #include "ui/MenuButtonView.h"
 #include "ui/Stepper.h"
 
@@ -85,6 +86,40 @@ TEST_F(ContentViewTest, EscapeClosesTheWindowWhereverTheFocusIs)
     QTest::keyClick(view.stepper(), Qt::Key_Escape);
     EXPECT_FALSE(view.isVisible());
     EXPECT_EQ(fake.settings.value(settings::kThreshold), SettingValue(std::int64_t {21})) << "keys reach the stepper";
+}
+
+// Rows appear, go and change colour while the window is open; a hidden window
+// leaves its table alone until it is shown again.
+TEST_F(ContentViewTest, FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown)
+{
+    const auto reading = [this](std::vector<test::Properties> keyboards) {
+        fake.registry.setEntries("AppleDeviceManagementHIDEventService", std::move(keyboards));
+        test::finish(fake.main, viewModel->updateDevices());
+        QCoreApplication::processEvents();
+    };
+    const auto rows = [this] {
+        QStringList shown;
+        for (int row = 0; row < view.table()->rowCount(); ++row) {
+            const QColor ink = view.table()->item(row, 1)->foreground().color();
+            shown << view.table()->item(row, 0)->text() + (ink.red() - ink.green() > 60 ? " low" : "");
+        }
+        return shown;
+    };
+    showDevices(view, {keyboardEntry("A", "A1", 50)});
+    EXPECT_EQ(rows(), QStringList({"A"}));
+    reading({keyboardEntry("A", "A1", 7), keyboardEntry("B", "B2", 60)});
+    EXPECT_EQ(rows(), QStringList({"A low", "B"}));
+    reading({keyboardEntry("B", "B2", 60)});
+    EXPECT_EQ(rows(), QStringList({"B"}));
+
+    view.hide();
+    reading({keyboardEntry("C", "C3", 9)});
+    EXPECT_EQ(rows(), QStringList({"B"})) << "a hidden window rebuilt its table";
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {});
+    view.show();
+    EXPECT_EQ(rows(), QStringList({"C low"})) << "not rebuilt on showing";
+    settle();
+    EXPECT_EQ(rows(), QStringList());
 }
 
 TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
