@@ -247,6 +247,12 @@ TEST_F(SqliteHistoryStoreTest, WithoutRoomOrFolderTheHistoryPausesAndResumes)
 // hold: the database opens as it is (nothing kept aside) and holds every acknowledged reading.
 TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedReading)
 {
+#if defined(__SANITIZE_THREAD__)
+    // Under ThreadSanitizer the store made right after each fork of the writer
+    // reads as racing with its own queue, on memory whose allocation it
+    // misplaces; the plain and address-sanitizer runs keep this guard.
+    GTEST_SKIP() << "not under ThreadSanitizer";
+#endif
     const int rounds
         = qEnvironmentVariableIsSet("CORVANE_FAULT_KILLS") ? qEnvironmentVariableIntValue("CORVANE_FAULT_KILLS") : 200;
     const auto seed = std::random_device {}();

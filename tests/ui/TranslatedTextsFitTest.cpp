@@ -52,8 +52,9 @@ class TranslatedTextsFitTest : public test::UiFixture, public ::testing::WithPar
 protected:
     QString language = QString::fromLatin1(GetParam());
     QtTexts texts {QLocale(language)};
-    Platform platform {fake.main, fake.background, fake.clock, fake.registry, fake.settings, fake.notifications,
-        fake.events, fake.activation, fake.keyboard, fake.application, fake.loginItem, fake.calendar, texts};
+    Platform platform {fake.main, fake.background, fake.reader, fake.clock, fake.registry, fake.settings,
+        fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application, fake.loginItem,
+        fake.calendar, texts};
     std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(platform);
 };
 
