@@ -253,16 +253,11 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
     // misplaces; the plain and address-sanitizer runs keep this guard.
     GTEST_SKIP() << "not under ThreadSanitizer";
 #endif
-    const int rounds
-        = qEnvironmentVariableIsSet("CORVANE_FAULT_KILLS") ? qEnvironmentVariableIntValue("CORVANE_FAULT_KILLS") : 200;
+    const int rounds = test::faultKills();
     const auto seed = std::random_device {}();
     std::mt19937 random(seed);
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    const auto acknowledged = [&] {
-        std::int64_t round = -1;
-        std::ifstream(acknowledgements, std::ios::binary).read(reinterpret_cast<char*>(&round), sizeof round);
-        return round;
-    };
+    const auto acknowledged = [&] { return test::acknowledgedRound(acknowledgements); };
     for (int round = 0; round < rounds && !HasFailure(); ++round) {
         fs::remove(acknowledgements);
         const auto serial = "KILLED-" + std::to_string(round);
