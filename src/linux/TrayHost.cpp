@@ -1,7 +1,8 @@
 #include "linux/TrayHost.h"
 
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QSocketNotifier>
 #include <QString>
 
@@ -64,10 +65,14 @@ bool TrayHost::hasStatusNotifierHost() const
 {
     if (!m_bus.isConnected())
         return false;
-    QDBusInterface watcher(QString::fromLatin1(kWatcherService), QString::fromLatin1(kWatcherPath),
-        QString::fromLatin1(kWatcherInterface), m_bus);
-    watcher.setTimeout(static_cast<int>(kTimeout.count()));
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+    // A plain Get: an interface object would keep the watcher's introspection
+    // from before its host registered.
+    auto get = QDBusMessage::createMethodCall(QString::fromLatin1(kWatcherService), QString::fromLatin1(kWatcherPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QString::fromLatin1(kWatcherInterface) << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = m_bus.call(get, QDBus::Block, static_cast<int>(kTimeout.count()));
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+        && reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
 void TrayHost::onHostRegistered() { Q_EMIT changed(); }
