@@ -116,7 +116,7 @@ class SimulatedDesktop:
                 if label != "upower" or with_upower_mock:
                     self.start_peer(label)
             if with_tray:
-                self._start_watcher()
+                self.start_tray_host()
             if with_display:
                 self.display = self._start_xvfb()
         except BaseException:
@@ -168,9 +168,10 @@ class SimulatedDesktop:
         wait_for(lambda: bus.name_has_owner(name), what=f"the {label} mock")
         return process
 
-    def _start_watcher(self):
-        """A status-notifier watcher with a host, so that Qt offers its tray item over D-Bus."""
-        self._start_mock("watcher", WATCHER, self.session_bus, [WATCHER, WATCHER_PATH, WATCHER])
+    def start_tray_host(self):
+        """A status-notifier watcher with a host, so that Qt offers its tray item over D-Bus.
+        Like a real panel it announces the host once it is ready."""
+        self.peers["watcher"] = self._start_mock("watcher", WATCHER, self.session_bus, [WATCHER, WATCHER_PATH, WATCHER])
         watcher = self.mock(self.session_bus, WATCHER, WATCHER_PATH)
         watcher.AddProperties(
             WATCHER,
@@ -184,6 +185,14 @@ class SimulatedDesktop:
             WATCHER,
             [("RegisterStatusNotifierItem", "s", "", ""), ("RegisterStatusNotifierHost", "s", "", "")],
         )
+        watcher.EmitSignal(WATCHER, "StatusNotifierHostRegistered", "", [])
+
+    def stop_tray_host(self):
+        """The panel quits (or crashes): its watcher leaves the bus."""
+        watcher = self.peers.pop("watcher")
+        watcher.terminate()
+        watcher.wait(timeout=10)
+        wait_for(lambda: not self.session_bus.name_has_owner(WATCHER), what="the watcher gone")
 
     def _start_xvfb(self):
         read, write = os.pipe()
@@ -297,9 +306,10 @@ class SimulatedDesktop:
                 continue
         return None
 
-    def click_tray_item(self):
-        """What a click on the item does: the host calls Activate at the pointer."""
-        self.tray_item().Activate(dbus.Int32(640), dbus.Int32(0), dbus_interface="org.kde.StatusNotifierItem")
+    def click_tray_item(self, button="left"):
+        """What a click on the item does: the host calls Activate (left) or ContextMenu (right) at the pointer."""
+        method = {"left": "Activate", "right": "ContextMenu"}[button]
+        self.tray_item().get_dbus_method(method, "org.kde.StatusNotifierItem")(dbus.Int32(640), dbus.Int32(0))
 
     # --- Corvane ----------------------------------------------------------
 

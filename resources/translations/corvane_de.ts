@@ -79,5 +79,13 @@
         <source>More</source>
         <translation>Mehr</translation>
     </message>
+    <message>
+        <source>Show Menu Bar Item</source>
+        <translation>Symbol im Infobereich anzeigen</translation>
+    </message>
+    <message>
+        <source>HIDDEN_ITEM_HINT</source>
+        <translation>Das Symbol im Infobereich ist ausgeblendet. Um es zurückzuholen, starten Sie Corvane erneut und halten Sie dabei eine der Alt-Tasten gedrückt, oder starten Sie es erneut und wählen Sie im Menü „Symbol im Infobereich anzeigen“.</translation>
+    </message>
 </context>
 </TS>

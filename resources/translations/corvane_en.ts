@@ -79,5 +79,13 @@
         <source>More</source>
         <translation>More</translation>
     </message>
+    <message>
+        <source>Show Menu Bar Item</source>
+        <translation>Show Tray Icon</translation>
+    </message>
+    <message>
+        <source>HIDDEN_ITEM_HINT</source>
+        <translation>The tray icon is hidden. To bring it back, start Corvane again while holding either Alt key, or start it again and choose Show Tray Icon in its menu.</translation>
+    </message>
 </context>
 </TS>

@@ -79,5 +79,13 @@
         <source>More</source>
         <translation>Plus</translation>
     </message>
+    <message>
+        <source>Show Menu Bar Item</source>
+        <translation>Afficher l’icône de la zone de notification</translation>
+    </message>
+    <message>
+        <source>HIDDEN_ITEM_HINT</source>
+        <translation>L’icône de la zone de notification est masquée. Pour la retrouver, relancez Corvane en maintenant l’une des touches Alt enfoncée, ou relancez-le et choisissez « Afficher l’icône de la zone de notification » dans son menu.</translation>
+    </message>
 </context>
 </TS>

@@ -14,6 +14,7 @@
 #include "linux/QtTexts.h"
 #include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
+#include "linux/TrayHost.h"
 #include "linux/UPowerRegistry.h"
 #include "linux/XdgAutostart.h"
 #include "linux/XdgPaths.h"
@@ -29,6 +30,7 @@
 #include <QIcon>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 
 #include <iostream>
@@ -48,6 +50,25 @@ QString notificationIcon()
     if (!QDir().mkpath(folder) || !QFile::copy(QStringLiteral(":/images/corvane"), file))
         return name;
     return QUrl::fromLocalFile(file).toString();
+}
+
+// Qt settles on the status-notifier watcher or XEmbed at its first look and
+// keeps that answer, so it is asked only once a host of either kind is there.
+bool trayAvailable(const corvane::TrayHost& host)
+{
+    return (host.hasStatusNotifierHost() || host.hasXEmbedTray()) && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// The tray item comes and goes with the tray host.
+void followTrayHost(corvane::TrayHost& host, corvane::CorvaneApp& app)
+{
+    QObject::connect(&host, &corvane::TrayHost::changed, &app, [&host, &app] {
+        app.setTrayAvailable(trayAvailable(host));
+        // Qt follows the XEmbed selection on a connection of its own and may see a new tray a moment later.
+        if (host.hasXEmbedTray() && !QSystemTrayIcon::isSystemTrayAvailable())
+            QTimer::singleShot(
+                std::chrono::seconds(1), &app, [&host, &app] { app.setTrayAvailable(trayAvailable(host)); });
+    });
 }
 
 } // namespace
@@ -111,6 +132,8 @@ int main(int argc, char** argv)
 
     const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
         activation, keyboard, alerts, loginItem, calendar, texts};
-    corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable());
+    corvane::TrayHost trayHost(sessionBus);
+    corvane::CorvaneApp app(platform, trayAvailable(trayHost));
+    followTrayHost(trayHost, app);
     return QApplication::exec();
 }

@@ -4,6 +4,13 @@
 
 namespace corvane {
 
-bool QtKeyboard::isOptionKeyHeld() const { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier); }
+bool QtKeyboard::isOptionKeyHeld() const { return isOptionKey(QGuiApplication::queryKeyboardModifiers()); }
+
+bool QtKeyboard::isOptionKey(Qt::KeyboardModifiers modifiers)
+{
+    // On German, French and many other layouts the right Alt key is AltGr,
+    // which X11 reports as a group switch (ISO_Level3_Shift).
+    return (modifiers & (Qt::AltModifier | Qt::GroupSwitchModifier)) != Qt::NoModifier;
+}
 
 } // namespace corvane

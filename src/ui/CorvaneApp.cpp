@@ -2,13 +2,16 @@
 
 #include "core/Activation.h"
 #include "core/CorvaneViewModel.h"
+#include "core/Keyboard.h"
 #include "ui/ContentView.h"
+#include "ui/MenuButtonView.h"
 #include "ui/PopupPlacement.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -52,29 +55,68 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* pa
     : QObject(parent)
     , m_viewModel(CorvaneViewModel::create(platform))
     , m_window(std::make_unique<ContentView>(m_viewModel, platform))
+    , m_keyboard(platform.keyboard)
 {
     m_window->setWindowTitle(QCoreApplication::applicationName());
     m_window->installEventFilter(this);
+    m_activationSubscription = platform.activation.onActivate([this] { onActivate(); });
+    m_showMenuBarSubscription = platform.settings.observe(
+        m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
+    setTrayAvailable(trayAvailable);
+}
 
-    if (!trayAvailable) {
+void CorvaneApp::setTrayAvailable(bool available)
+{
+    delete m_tray;
+    m_tray = nullptr;
+    m_window->menuButtonView()->setTrayAvailable(available);
+    if (!available) {
+        if (m_fallback)
+            return;
+        m_fallback = true;
         std::cerr << "corvane: the desktop offers no system tray, so the device window opens as an ordinary window"
                   << std::endl;
         m_window->setWindowFlags(Qt::Window);
-        m_activationSubscription = platform.activation.onActivate([this] { showWindow(); });
         showWindow();
         return;
     }
+    // Changing the flags hides the window: the ordinary one goes, an open popup stays.
+    const Qt::WindowFlags popup = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (m_fallback || m_window->windowFlags() != (popup | Qt::Window))
+        m_window->setWindowFlags(popup);
+    m_fallback = false;
+    makeTrayIcon();
+    followShowMenuBar();
+}
 
-    m_window->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+void CorvaneApp::makeTrayIcon()
+{
     m_tray = new QSystemTrayIcon(menubarIcon(), this);
     m_tray->setToolTip(QCoreApplication::applicationName());
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    QMenu* menu = m_window->menuButtonView()->menu();
+    m_tray->setContextMenu(menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             toggleWindow();
+        // A host that shows no menu of its own asks the item to.
+        else if (reason == QSystemTrayIcon::Context && !menu->isVisible())
+            menu->popup(QCursor::pos());
     });
-    m_showMenuBarSubscription = platform.settings.observe(
-        m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
-    followShowMenuBar();
+}
+
+void CorvaneApp::onActivate()
+{
+    if (m_tray == nullptr) {
+        showWindow();
+        return;
+    }
+    // With Alt the view model brings the item back; without, the window is the
+    // way in. One of our own windows gaining the focus (the hint, About) is no
+    // call for it.
+    const QWidget* focused = QApplication::activeWindow();
+    if (!m_viewModel->showMenuBar().get() && !m_keyboard.isOptionKeyHeld() && !m_window->isVisible()
+        && (focused == nullptr || !focused->isVisible()))
+        showWindow();
 }
 
 CorvaneApp::~CorvaneApp() = default;
@@ -135,6 +177,9 @@ void CorvaneApp::hideUnlessFocused()
 
 void CorvaneApp::followShowMenuBar()
 {
+    m_window->menuButtonView()->refreshTrayEntries();
+    if (m_tray == nullptr)
+        return;
     const bool shown = m_viewModel->showMenuBar().get();
     m_tray->setVisible(shown);
     if (!shown)

@@ -17,13 +17,16 @@ namespace corvane {
 
 class ContentView;
 class CorvaneViewModel;
+class Keyboard;
 struct Platform;
 
 // The program's scene: the one view model of the process, the tray item and
 // the device window it opens. The tray item is shown while "showMenuBar" is
-// true and follows every change of the key. Where the desktop offers no tray,
-// the device window is an ordinary window, opened at once, since the user
-// could not reach Corvane otherwise. Main thread.
+// true and follows every change of the key; a right click on it opens the
+// overflow menu. Where the desktop offers no tray, the device window is an
+// ordinary window, opened at once, since the user could not reach Corvane
+// otherwise; when a tray comes, the item takes over again. While the item is
+// hidden, an activation without Alt opens the device window. Main thread.
 class CorvaneApp final : public QObject {
     Q_OBJECT
 
@@ -37,6 +40,10 @@ public:
     // Without a tray, each activation of the application brings the device window back.
     CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent = nullptr);
     ~CorvaneApp() override;
+
+    // A tray came or went. Each call with true makes a fresh item, which a
+    // restarted or replaced tray host needs to see it.
+    void setTrayAvailable(bool available);
 
     void showWindow();
     void toggleWindow();
@@ -53,10 +60,14 @@ private:
     void followShowMenuBar();
     void hideUnlessFocused();
     void placeWindow();
+    void onActivate();
+    void makeTrayIcon();
 
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;
+    const Keyboard& m_keyboard;
     QSystemTrayIcon* m_tray = nullptr;
+    bool m_fallback = false;
     QElapsedTimer m_sinceHidden;
     // Where the tray item and the pointer were when the window was last
     // opened from it: the window is placed against them at every size.

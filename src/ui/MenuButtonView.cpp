@@ -9,6 +9,7 @@
 
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QToolButton>
 
 namespace corvane {
@@ -16,6 +17,7 @@ namespace corvane {
 MenuButtonView::MenuButtonView(
     BooleanSetting& showMenuBar, Application& application, LoginItem& loginItem, const Texts& texts, QWidget* parent)
     : QWidget(parent)
+    , m_showMenuBar(showMenuBar)
     , m_texts(texts)
     , m_button(new QToolButton(this))
     , m_menu(new QMenu(this))
@@ -26,15 +28,23 @@ MenuButtonView::MenuButtonView(
     // Read afresh on every opening: the desktop's own session settings may have changed it.
     m_startAtLogin->setCheckable(true);
     m_menu->addAction(m_startAtLogin);
-    connect(m_menu, &QMenu::aboutToShow, m_startAtLogin,
-        [this, &loginItem] { m_startAtLogin->setChecked(loginItem.isEnabled()); });
+    connect(m_menu, &QMenu::aboutToShow, m_startAtLogin, [this, &loginItem] {
+        m_startAtLogin->setChecked(loginItem.isEnabled());
+        refreshTrayEntries();
+    });
     connect(m_startAtLogin, &QAction::triggered, m_startAtLogin, [this, &loginItem](bool checked) {
         loginItem.setEnabled(checked);
         m_startAtLogin->setChecked(loginItem.isEnabled());
     });
-    m_menu->addAction(SFButton("Hide Menu Bar Item", SFSymbol::hide, [&showMenuBar] {
-        showMenuBar.set(false);
-    }).makeAction(texts, m_menu));
+    m_hide = SFButton("Hide Menu Bar Item", SFSymbol::hide, [this] {
+        m_showMenuBar.set(false);
+        showHiddenItemHint();
+    }).makeAction(texts, m_menu);
+    m_show
+        = SFButton("Show Menu Bar Item", SFSymbol::none, [this] { m_showMenuBar.set(true); }).makeAction(texts, m_menu);
+    m_menu->addAction(m_hide);
+    m_menu->addAction(m_show);
+    refreshTrayEntries();
     m_menu->addAction(SFButton("Quit Corvane", SFSymbol::quit, [&application] {
         application.terminate();
     }).makeAction(texts, m_menu));
@@ -66,6 +76,40 @@ void MenuButtonView::showAbout()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+} // namespace corvane
+
+namespace corvane {
+
+void MenuButtonView::setTrayAvailable(bool available)
+{
+    m_trayAvailable = available;
+    refreshTrayEntries();
+}
+
+void MenuButtonView::refreshTrayEntries()
+{
+    const bool shown = m_showMenuBar.get();
+    m_hide->setVisible(m_trayAvailable && shown);
+    m_show->setVisible(m_trayAvailable && !shown);
+}
+
+void MenuButtonView::showHiddenItemHint()
+{
+    // Parentless and not modal: the popup that held the menu is gone by now.
+    if (m_hint == nullptr) {
+        auto* box
+            = new QMessageBox(QMessageBox::Information, QString::fromStdString(m_texts.localized("Hide Menu Bar Item")),
+                QString::fromStdString(m_texts.localized("HIDDEN_ITEM_HINT")), QMessageBox::Ok);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        m_hint = box;
+    }
+    m_hint->show();
+    m_hint->raise();
+    m_hint->activateWindow();
 }
 
 } // namespace corvane

@@ -149,20 +149,41 @@ TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
     EXPECT_EQ(state(), std::pair(std::size_t {5}, SettingValue(std::int64_t {5})));
 }
 
-TEST_F(ContentViewTest, MenuOffersAboutStartAtLoginHideAndQuitHideWritesOnlyShowMenuBarQuitEndsTheApplication)
+TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheApplication)
 {
-    const QList<QAction*> entries = view.menuButtonView()->menu()->actions();
-    QStringList texts;
-    for (const QAction* entry : entries)
-        texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-    ASSERT_EQ(texts, QStringList({"About Corvane", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
-    entries[3]->trigger();
+    QMenu* menu = view.menuButtonView()->menu();
+    const auto shown = [menu] {
+        Q_EMIT menu->aboutToShow();
+        QStringList texts;
+        for (const QAction* entry : menu->actions())
+            texts << (!entry->isVisible() ? QString() : entry->isSeparator() ? QStringLiteral("-") : entry->text());
+        texts.removeAll(QString());
+        return texts;
+    };
+    const auto entry = [menu](const char* text) {
+        for (QAction* action : menu->actions())
+            if (action->text() == QLatin1String(text))
+                return action;
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
+    entry("Hide Menu Bar Item")->trigger();
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
+    ASSERT_NE(view.menuButtonView()->hiddenItemHint(), nullptr);
+    EXPECT_TRUE(view.menuButtonView()->hiddenItemHint()->isVisible());
+    view.menuButtonView()->hiddenItemHint()->close();
+
+    ASSERT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Show Menu Bar Item", "Quit Corvane"}));
+    entry("Show Menu Bar Item")->trigger();
+    EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(true));
+    view.menuButtonView()->setTrayAvailable(false);
+    EXPECT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Quit Corvane"}));
+
     EXPECT_EQ(fake.application.terminations, 0);
-    entries[4]->trigger();
+    entry("Quit Corvane")->trigger();
     EXPECT_EQ(fake.application.terminations, 1);
-    EXPECT_EQ(fake.settings.writes().size(), 1U);
+    EXPECT_EQ(fake.settings.writes().size(), 2U);
 }
 
 TEST_F(ContentViewTest, StartAtLoginShowsTheEntrysStateEachTimeTheMenuOpensAndSwitchesIt)

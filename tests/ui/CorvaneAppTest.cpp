@@ -3,17 +3,35 @@
 #include "UiFixture.h"
 #include "support/RunTask.h"
 #include "ui/ContentView.h"
+#include "ui/MenuButtonView.h"
 
 #include <QCursor>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
+
+#include <cmath>
 
 namespace corvane {
 namespace {
 
 using CorvaneAppTest = test::UiFixture;
 
-TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarBothWaysAndAClickOpensThePopup)
+// The menu entries a user sees now.
+QStringList shownEntries(const CorvaneApp& app)
+{
+    QMenu* menu = app.window()->menuButtonView()->menu();
+    Q_EMIT menu->aboutToShow();
+    QStringList texts;
+    for (const QAction* entry : menu->actions())
+        if (entry->isVisible() && !entry->isSeparator())
+            texts << entry->text();
+    return texts;
+}
+
+TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAltOpensTheWindow)
 {
     fake.settings.setValue(settings::kShowMenuBar, false);
     auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
@@ -21,16 +39,31 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarBothWaysAndAClickOpensThePopup)
     QSystemTrayIcon* tray = app->trayIcon();
     ASSERT_NE(tray, nullptr);
     EXPECT_FALSE(tray->isVisible());
-    fake.settings.setValue(settings::kShowMenuBar, true);
+    EXPECT_EQ(tray->contextMenu(), app->window()->menuButtonView()->menu()) << "a right click opens the overflow menu";
+    EXPECT_TRUE(shownEntries(*app).contains("Show Menu Bar Item"));
+
+    // While hidden, a second launch without Alt opens the window.
+    fake.activation.activated.fire();
+    settle();
+    EXPECT_TRUE(app->window()->isVisible());
+    EXPECT_FALSE(tray->isVisible());
+    app->window()->hide();
+
+    // With Alt (or AltGr) it brings the item back and opens nothing.
+    fake.keyboard.optionKeyHeld = true;
+    fake.activation.activated.fire();
     settle();
     EXPECT_TRUE(tray->isVisible());
     EXPECT_FALSE(app->window()->isVisible());
+    EXPECT_EQ(
+        shownEntries(*app), QStringList({"About Corvane", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
 
     Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(app->window()->isVisible());
     EXPECT_TRUE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
 
-    // Hiding the item takes its popup with it; the program follows the key and never writes it.
+    // Hiding the item takes its popup with it; the program follows the key and
+    // never writes it (the view model wrote it once, for Alt).
     fake.settings.setValue(settings::kShowMenuBar, false);
     settle();
     EXPECT_FALSE(tray->isVisible());
@@ -62,19 +95,72 @@ TEST_F(CorvaneAppTest, PopupGrowsAwayFromABottomPanelWhenRowsArriveWhileItIsOpen
     EXPECT_TRUE(available.contains(window->geometry()));
 }
 
-TEST_F(CorvaneAppTest, WithoutATrayTheWindowIsOrdinaryAndSaysSoOnceOnStderr)
+TEST_F(CorvaneAppTest, TheItemComesWithATrayComesBackAfterARestartAndTheWindowStandsInWithoutOne)
 {
     ::testing::internal::CaptureStderr();
     auto app = std::make_unique<CorvaneApp>(fake.platform(), false);
     track(*app->viewModel(), *app->window());
     EXPECT_EQ(app->trayIcon(), nullptr);
+    EXPECT_TRUE(app->window()->isVisible());
     EXPECT_FALSE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(shownEntries(*app), QStringList({"About Corvane", "Start at Login", "Quit Corvane"}));
     app->window()->close();
     fake.activation.activated.fire(); // a second launch
     EXPECT_TRUE(app->window()->isVisible());
+    app->setTrayAvailable(false); // told again: nothing new to say
     const std::string printed = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(printed.find("no system tray"), std::string::npos) << printed;
     EXPECT_EQ(printed.find("no system tray"), printed.rfind("no system tray")) << printed;
+
+    // A panel that starts after Corvane: the item takes over from the window.
+    app->setTrayAvailable(true);
+    QPointer<QSystemTrayIcon> first = app->trayIcon();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(app->window()->isVisible());
+    EXPECT_TRUE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(shownEntries(*app).contains("Hide Menu Bar Item"));
+
+    // The host restarts: a fresh item registers with it.
+    app->setTrayAvailable(true);
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(app->trayIcon(), nullptr);
+    EXPECT_TRUE(app->trayIcon()->isVisible());
+
+    app->setTrayAvailable(false);
+    EXPECT_EQ(app->trayIcon(), nullptr);
+    EXPECT_TRUE(app->window()->isVisible());
+    EXPECT_FALSE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
+}
+
+// WCAG's contrast ratio of two opaque colours.
+double contrast(QColor a, QColor b)
+{
+    const auto luminance = [](QColor c) {
+        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(CorvaneAppTest, TrayIconStandsOutAtThreeToOneOnLightMidAndDarkPanels)
+{
+    auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
+    const QPixmap icon = app->trayIcon()->icon().pixmap(QSize(32, 22));
+    ASSERT_FALSE(icon.isNull());
+    for (const QColor panel : {QColor(Qt::white), QColor(0xd6, 0xd6, 0xd6), QColor(0x80, 0x80, 0x80),
+             QColor(0x2b, 0x2b, 0x2b), QColor(Qt::black)}) {
+        QImage over(icon.size(), QImage::Format_RGB32);
+        over.fill(panel);
+        QPainter(&over).drawPixmap(0, 0, icon);
+        int standingOut = 0;
+        for (int y = 0; y < over.height(); ++y)
+            for (int x = 0; x < over.width(); ++x)
+                standingOut += contrast(over.pixelColor(x, y), panel) >= 3.0 ? 1 : 0;
+        // The battery's outline alone is some 60 pixels.
+        EXPECT_GE(standingOut, 60) << panel.name().toStdString();
+    }
 }
 
 } // namespace

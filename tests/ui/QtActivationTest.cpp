@@ -1,5 +1,7 @@
 #include "linux/QtActivation.h"
 
+#include "linux/QtKeyboard.h"
+
 #include <QTest>
 #include <QWidget>
 
@@ -22,6 +24,17 @@ TEST(QtActivationTest, ASecondLaunchOrAWindowGainingTheFocusActivatesLiveSubscri
     token.cancel();
     activation.activate();
     EXPECT_EQ(activations, 2);
+}
+
+// What a second launch with Alt held sees: either Alt key, AltGr (a group switch on X11) included.
+TEST(QtKeyboardTest, EitherAltKeyCountsAndNoOtherModifierDoes)
+{
+    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::AltModifier),
+             Qt::KeyboardModifiers(Qt::GroupSwitchModifier), Qt::AltModifier | Qt::ShiftModifier})
+        EXPECT_TRUE(QtKeyboard::isOptionKey(modifiers)) << modifiers;
+    for (const Qt::KeyboardModifier modifiers :
+        {Qt::NoModifier, Qt::ControlModifier, Qt::ShiftModifier, Qt::MetaModifier})
+        EXPECT_FALSE(QtKeyboard::isOptionKey(modifiers)) << modifiers;
 }
 
 } // namespace
