@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     const Platform platform = fake.platform();
     const Platform onUPower {platform.main, platform.background, platform.clock, registry, platform.settings,
         platform.notifications, platform.events, platform.activation, platform.keyboard, platform.application,
-        platform.loginItem, platform.calendar, platform.texts};
+        platform.loginItem, platform.calendar, platform.texts, platform.history};
     auto viewModel = CorvaneViewModel::create(onUPower);
 
     std::printf("%-8s %12s %12s %8s %14s %14s %12s\n", "devices", "refresh ms", "floor ms", "ratio", "refresh/dev ms",

@@ -14,6 +14,7 @@
 #include "linux/QtTexts.h"
 #include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
+#include "linux/SqliteHistoryStore.h"
 #include "linux/UPowerRegistry.h"
 #include "linux/XdgAutostart.h"
 #include "linux/XdgPaths.h"
@@ -105,9 +106,10 @@ int main(int argc, char** argv)
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
+    corvane::SqliteHistoryStore history(corvane::SqliteHistoryStore::defaultPath());
 
     const corvane::Platform platform {mainExecutor, background, clock, registry, settings, notifications, events,
-        activation, keyboard, alerts, loginItem, calendar, texts};
+        activation, keyboard, alerts, loginItem, calendar, texts, history};
     corvane::CorvaneApp app(platform, QSystemTrayIcon::isSystemTrayAvailable());
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "core/Activation.h"
 #include "core/CorvaneViewModel.h"
 #include "ui/ContentView.h"
+#include "ui/DeviceToolTips.h"
 #include "ui/Resources.h"
 
 #include <QApplication>
@@ -85,6 +86,10 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* pa
     m_showMenuBarSubscription = platform.settings.observe(
         m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
     followShowMenuBar();
+    // Each device's level, lowest first; the published list is read on the main thread.
+    m_devicesSubscription = m_viewModel->observeDevices([this, &texts = platform.texts] {
+        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), texts));
+    });
 }
 
 CorvaneApp::~CorvaneApp() = default;

@@ -68,6 +68,7 @@ private:
     QtMainExecutor m_thisThread {this};
     Subscription m_showMenuBarSubscription;
     Subscription m_activationSubscription;
+    Subscription m_devicesSubscription;
 };
 
 } // namespace corvane

@@ -17,7 +17,7 @@ class LoginItem;
 class Texts;
 
 // The overflow menu row: a borderless "ellipsis.circle" button at the trailing
-// edge whose menu offers About, starting at login (a check item that reads
+// edge whose menu offers About, the battery history, starting at login (a check item that reads
 // its state each time the menu opens), hiding the tray item and quitting. Hiding
 // writes false under "showMenuBar" and nothing else; the tray item follows
 // the key on its own. Quitting ends the application through `application`.
@@ -33,6 +33,10 @@ public:
     // The About dialog last opened, while it is shown.
     AboutDialog* aboutDialog() const { return m_about; }
     QAction* startAtLoginAction() const { return m_startAtLogin; }
+
+Q_SIGNALS:
+    // "Battery History" was chosen; the window that holds this menu opens it.
+    void historyRequested();
 
 private:
     void showAbout();

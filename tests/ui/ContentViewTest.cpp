@@ -107,12 +107,13 @@ TEST_F(ContentViewTest, MenuOffersAboutStartAtLoginHideAndQuitHideWritesOnlyShow
     QStringList texts;
     for (const QAction* entry : entries)
         texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-    ASSERT_EQ(texts, QStringList({"About Corvane", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
-    entries[3]->trigger();
+    ASSERT_EQ(texts,
+        QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
+    entries[4]->trigger();
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
     EXPECT_EQ(fake.application.terminations, 0);
-    entries[4]->trigger();
+    entries[5]->trigger();
     EXPECT_EQ(fake.application.terminations, 1);
     EXPECT_EQ(fake.settings.writes().size(), 1U);
 }

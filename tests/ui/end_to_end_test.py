@@ -55,7 +55,7 @@ def run(desktop, program, screenshots):
     desktop.sleep_and_wake()
     sd.wait_for(lambda: desktop.device_reads() > reads, what="a refresh after wake")
 
-    choose_from_menu("Down", "Down", "Down", "Return")  # Hide Tray Icon
+    choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
     sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden and showMenuBar = false")
     assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0 and show_menu_bar("false"), "no Alt, no change"
     desktop.xdotool("keydown", "Alt_L")
