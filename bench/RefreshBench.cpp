@@ -87,9 +87,10 @@ struct Reader {
     {
         fake.notifications.holdPermission = true;
         const Platform platform = fake.platform();
-        viewModel = CorvaneViewModel::create({platform.main, platform.background, platform.reader, platform.clock,
-            registry, platform.settings, platform.notifications, platform.events, platform.activation,
-            platform.keyboard, platform.application, platform.loginItem, platform.calendar, platform.texts});
+        viewModel
+            = CorvaneViewModel::create({platform.main, platform.background, platform.reader, platform.clock, registry,
+                platform.settings, platform.notifications, platform.events, platform.activation, platform.keyboard,
+                platform.application, platform.loginItem, platform.calendar, platform.texts, platform.history});
     }
     corvane::test::FakePlatform fake;
     corvane::UPowerRegistry registry;

@@ -87,5 +87,81 @@
         <source>HIDDEN_ITEM_HINT</source>
         <translation>Das Symbol im Infobereich ist ausgeblendet. Um es zurückzuholen, starten Sie Corvane erneut und halten Sie dabei eine der Alt-Tasten gedrückt, oder starten Sie es erneut und wählen Sie im Menü „Symbol im Infobereich anzeigen“.</translation>
     </message>
+    <message>
+        <source>Battery History</source>
+        <translation>Akkuverlauf</translation>
+    </message>
+    <message>
+        <source>Clear History</source>
+        <translation>Verlauf löschen</translation>
+    </message>
+    <message>
+        <source>Forget every battery reading Corvane has kept?</source>
+        <translation>Alle von Corvane gespeicherten Akkustände vergessen?</translation>
+    </message>
+    <message>
+        <source>Battery level</source>
+        <translation>Akkustand</translation>
+    </message>
+    <message>
+        <source>Charging</source>
+        <translation>Lädt</translation>
+    </message>
+    <message>
+        <source>Warning level</source>
+        <translation>Warnschwelle</translation>
+    </message>
+    <message>
+        <source>Charging now</source>
+        <translation>Lädt gerade</translation>
+    </message>
+    <message>
+        <source>Not enough history yet</source>
+        <translation>Noch nicht genug Verlauf</translation>
+    </message>
+    <message>
+        <source>The level is holding steady</source>
+        <translation>Der Stand bleibt gleich</translation>
+    </message>
+    <message>
+        <source>At or below %1 now</source>
+        <translation>Jetzt bei oder unter %1</translation>
+    </message>
+    <message>
+        <source>Reaches %1 in %2</source>
+        <translation>Erreicht %1 in %2</translation>
+    </message>
+    <message>
+        <source>Empty in %1</source>
+        <translation>Leer in %1</translation>
+    </message>
+    <message>
+        <source>Drains %1 a day</source>
+        <translation>Verliert %1 pro Tag</translation>
+    </message>
+    <message>
+        <source>Last charged %1</source>
+        <translation>Zuletzt geladen %1</translation>
+    </message>
+    <message>
+        <source>less than an hour</source>
+        <translation>weniger als einer Stunde</translation>
+    </message>
+    <message>
+        <source>about 1 hour</source>
+        <translation>etwa 1 Stunde</translation>
+    </message>
+    <message>
+        <source>about %1 hours</source>
+        <translation>etwa %1 Stunden</translation>
+    </message>
+    <message>
+        <source>about 1 day</source>
+        <translation>etwa 1 Tag</translation>
+    </message>
+    <message>
+        <source>about %1 days</source>
+        <translation>etwa %1 Tagen</translation>
+    </message>
 </context>
 </TS>

@@ -87,5 +87,81 @@
         <source>HIDDEN_ITEM_HINT</source>
         <translation>The tray icon is hidden. To bring it back, start Corvane again while holding either Alt key, or start it again and choose Show Tray Icon in its menu.</translation>
     </message>
+    <message>
+        <source>Battery History</source>
+        <translation>Battery History</translation>
+    </message>
+    <message>
+        <source>Clear History</source>
+        <translation>Clear History</translation>
+    </message>
+    <message>
+        <source>Forget every battery reading Corvane has kept?</source>
+        <translation>Forget every battery reading Corvane has kept?</translation>
+    </message>
+    <message>
+        <source>Battery level</source>
+        <translation>Battery level</translation>
+    </message>
+    <message>
+        <source>Charging</source>
+        <translation>Charging</translation>
+    </message>
+    <message>
+        <source>Warning level</source>
+        <translation>Warning level</translation>
+    </message>
+    <message>
+        <source>Charging now</source>
+        <translation>Charging now</translation>
+    </message>
+    <message>
+        <source>Not enough history yet</source>
+        <translation>Not enough history yet</translation>
+    </message>
+    <message>
+        <source>The level is holding steady</source>
+        <translation>The level is holding steady</translation>
+    </message>
+    <message>
+        <source>At or below %1 now</source>
+        <translation>At or below %1 now</translation>
+    </message>
+    <message>
+        <source>Reaches %1 in %2</source>
+        <translation>Reaches %1 in %2</translation>
+    </message>
+    <message>
+        <source>Empty in %1</source>
+        <translation>Empty in %1</translation>
+    </message>
+    <message>
+        <source>Drains %1 a day</source>
+        <translation>Drains %1 a day</translation>
+    </message>
+    <message>
+        <source>Last charged %1</source>
+        <translation>Last charged %1</translation>
+    </message>
+    <message>
+        <source>less than an hour</source>
+        <translation>less than an hour</translation>
+    </message>
+    <message>
+        <source>about 1 hour</source>
+        <translation>about 1 hour</translation>
+    </message>
+    <message>
+        <source>about %1 hours</source>
+        <translation>about %1 hours</translation>
+    </message>
+    <message>
+        <source>about 1 day</source>
+        <translation>about 1 day</translation>
+    </message>
+    <message>
+        <source>about %1 days</source>
+        <translation>about %1 days</translation>
+    </message>
 </context>
 </TS>

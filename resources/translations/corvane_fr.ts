@@ -87,5 +87,81 @@
         <source>HIDDEN_ITEM_HINT</source>
         <translation>L’icône de la zone de notification est masquée. Pour la retrouver, relancez Corvane en maintenant l’une des touches Alt enfoncée, ou relancez-le et choisissez « Afficher l’icône de la zone de notification » dans son menu.</translation>
     </message>
+    <message>
+        <source>Battery History</source>
+        <translation>Historique de la batterie</translation>
+    </message>
+    <message>
+        <source>Clear History</source>
+        <translation>Effacer l’historique</translation>
+    </message>
+    <message>
+        <source>Forget every battery reading Corvane has kept?</source>
+        <translation>Oublier tous les niveaux de batterie enregistrés par Corvane ?</translation>
+    </message>
+    <message>
+        <source>Battery level</source>
+        <translation>Niveau de batterie</translation>
+    </message>
+    <message>
+        <source>Charging</source>
+        <translation>En charge</translation>
+    </message>
+    <message>
+        <source>Warning level</source>
+        <translation>Seuil d’alerte</translation>
+    </message>
+    <message>
+        <source>Charging now</source>
+        <translation>En charge</translation>
+    </message>
+    <message>
+        <source>Not enough history yet</source>
+        <translation>Pas encore assez d’historique</translation>
+    </message>
+    <message>
+        <source>The level is holding steady</source>
+        <translation>Le niveau reste stable</translation>
+    </message>
+    <message>
+        <source>At or below %1 now</source>
+        <translation>À %1 ou moins maintenant</translation>
+    </message>
+    <message>
+        <source>Reaches %1 in %2</source>
+        <translation>Atteint %1 dans %2</translation>
+    </message>
+    <message>
+        <source>Empty in %1</source>
+        <translation>Vide dans %1</translation>
+    </message>
+    <message>
+        <source>Drains %1 a day</source>
+        <translation>Perd %1 par jour</translation>
+    </message>
+    <message>
+        <source>Last charged %1</source>
+        <translation>Dernière charge %1</translation>
+    </message>
+    <message>
+        <source>less than an hour</source>
+        <translation>moins d’une heure</translation>
+    </message>
+    <message>
+        <source>about 1 hour</source>
+        <translation>environ 1 heure</translation>
+    </message>
+    <message>
+        <source>about %1 hours</source>
+        <translation>environ %1 heures</translation>
+    </message>
+    <message>
+        <source>about 1 day</source>
+        <translation>environ 1 jour</translation>
+    </message>
+    <message>
+        <source>about %1 days</source>
+        <translation>environ %1 jours</translation>
+    </message>
 </context>
 </TS>

@@ -14,6 +14,7 @@
 #include "linux/QtTexts.h"
 #include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
+#include "linux/SqliteHistoryStore.h"
 #include "linux/TrayHost.h"
 #include "linux/UPowerRegistry.h"
 #include "linux/XdgAutostart.h"
@@ -125,13 +126,14 @@ int main(int argc, char** argv)
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
+    corvane::SqliteHistoryStore history(corvane::SqliteHistoryStore::defaultPath());
     // The one worker for blocking reads and the notification answers. Made
     // after what its jobs use, so it is joined before any of that goes, and
     // before main returns: a refresh in flight at quit ends here.
     corvane::SerialExecutor worker;
 
     const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
-        activation, keyboard, alerts, loginItem, calendar, texts};
+        activation, keyboard, alerts, loginItem, calendar, texts, history};
     corvane::TrayHost trayHost(sessionBus);
     corvane::CorvaneApp app(platform, trayAvailable(trayHost));
     followTrayHost(trayHost, app);

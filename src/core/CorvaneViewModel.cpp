@@ -4,6 +4,7 @@
 #include "core/AlertPolicy.h"
 #include "core/Application.h"
 #include "core/Calendar.h"
+#include "core/HistoryStore.h"
 #include "core/IORegParser.h"
 #include "core/Keyboard.h"
 #include "core/NotificationCenter.h"
@@ -134,6 +135,8 @@ Subscription CorvaneViewModel::observeDevices(std::function<void()> changed)
 
 void CorvaneViewModel::publish(std::vector<Device> devices)
 {
+    // Queued for the store's own worker: the main thread never waits for the disk.
+    m_platform.history.record(readingsOf(devices, m_platform.calendar.now()), nullptr);
     m_devices = std::move(devices);
     // Told after the list changed, also when it is the same.
     m_deviceObservers.notify();

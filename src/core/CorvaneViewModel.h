@@ -26,6 +26,7 @@ class Application;
 class Calendar;
 class Clock;
 class Executor;
+class HistoryStore;
 class Keyboard;
 class LoginItem;
 class NotificationCenter;
@@ -50,6 +51,7 @@ struct Platform {
     LoginItem& loginItem; // for the views; the view model does not use it
     const Calendar& calendar;
     const Texts& texts;
+    HistoryStore& history; // every refresh's readings go here; the views read it
 };
 
 // The one object that holds the application's state and drives its work: the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Date.h"
+#include "core/Device.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,17 @@ struct BatteryReading {
         return percent == other.percent && coarse == other.coarse && charging == other.charging;
     }
 };
+
+// One refresh's devices as readings taken at `time`.
+inline std::vector<BatteryReading> readingsOf(const std::vector<Device>& devices, Date time)
+{
+    std::vector<BatteryReading> readings;
+    readings.reserve(devices.size());
+    for (const auto& device : devices)
+        readings.push_back({device.serialNumber, device.name, time, device.status.percent, false,
+            device.status.kind == BatteryStatus::Kind::charging});
+    return readings;
+}
 
 // The battery history: the readings of every device over the last months.
 // Every operation returns at once and does its work on the store's own

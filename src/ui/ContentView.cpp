@@ -1,8 +1,12 @@
 #include "ui/ContentView.h"
 
+#include "core/Calendar.h"
 #include "core/CorvaneViewModel.h"
+#include "core/HistoryStore.h"
 #include "core/Texts.h"
 #include "core/runtime/Async.h"
+#include "ui/DeviceToolTips.h"
+#include "ui/HistoryWindow.h"
 #include "ui/MenuButtonView.h"
 #include "ui/PlainLabel.h"
 #include "ui/SFSymbol.h"
@@ -108,6 +112,8 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     , m_viewModel(std::move(viewModel))
     , m_main(platform.main)
     , m_texts(platform.texts)
+    , m_history(platform.history)
+    , m_calendar(platform.calendar)
     , m_title(plainLabel(fromStd(platform.texts.localized("Connected Bluetooth Devices")), this))
     , m_table(new QTableWidget(0, 2, this))
     , m_empty(plainLabel(fromStd(platform.texts.localized("No Bluetooth devices connected")), this))
@@ -152,6 +158,7 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
         showThreshold();
     });
 
+    connect(m_menuButtonView, &MenuButtonView::historyRequested, this, &ContentView::showHistory);
     // An open window follows every reading; a hidden one does no work and is
     // brought up to date when shown.
     m_devicesSubscription = m_viewModel->observeDevices([this] {
@@ -246,6 +253,8 @@ void ContentView::rebuildDevices()
         ++row;
     }
 
+    requestToolTips();
+
     const bool empty = devices.empty();
     m_table->setVisible(!empty);
     m_thresholdRow->setVisible(!empty);
@@ -255,6 +264,44 @@ void ContentView::rebuildDevices()
     const int available = shownOn != nullptr ? shownOn->availableGeometry().height() : kBaseHeight;
     const int extra = wrappedTextsHeight();
     setFixedSize(kWidth, windowHeight(devices.size(), available - extra) + extra);
+}
+
+void ContentView::requestToolTips()
+{
+    const Date now = m_calendar.now();
+    const std::int64_t threshold = m_viewModel->threshold().get();
+    for (const Device& device : m_viewModel->devices()) {
+        auto show = [view = QPointer<ContentView>(this), serial = fromStd(device.id()), now, threshold](
+                        const std::vector<BatteryReading>& readings) {
+            if (!view)
+                return;
+            const QString tip = deviceToolTip(estimateBattery(readings, now, threshold), threshold, view->m_texts);
+            for (int row = 0; row < view->m_table->rowCount(); ++row) {
+                if (view->m_table->item(row, 0)->data(Qt::UserRole).toString() != serial)
+                    continue;
+                view->m_table->item(row, 0)->setToolTip(tip);
+                view->m_table->item(row, 1)->setToolTip(tip);
+            }
+        };
+        // Answered on the store's worker; shown on the main thread.
+        m_history.readingsSince(device.id(), now - kEstimateHistory,
+            [&main = m_main, show = std::move(show)](std::vector<BatteryReading> readings) {
+                main.post([show, readings = std::move(readings)] { show(readings); });
+            });
+    }
+}
+
+void ContentView::showHistory()
+{
+    if (m_historyWindow == nullptr) {
+        // Parentless, so it stays when the popup that opened it closes.
+        m_historyWindow = new HistoryWindow(
+            m_history, m_main, m_texts, m_viewModel->devices(), m_viewModel->threshold().get(), m_calendar.now());
+        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void ContentView::showThreshold()

@@ -2,7 +2,9 @@
 
 #include "core/runtime/Subscription.h"
 #include "qt/QtMainExecutor.h"
+#include "ui/HistoryWindow.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <cstddef>
@@ -14,7 +16,10 @@ class QTableWidget;
 namespace corvane {
 
 class CorvaneViewModel;
+class Calendar;
 class Executor;
+class HistoryStore;
+
 class MenuButtonView;
 class Stepper;
 class Texts;
@@ -49,6 +54,9 @@ public:
     QLabel* thresholdText() const { return m_thresholdText; }
     QLabel* thresholdCaption() const { return m_thresholdCaption; }
     MenuButtonView* menuButtonView() const { return m_menuButtonView; }
+    // The battery history window, while it is open.
+    HistoryWindow* historyWindow() const { return m_historyWindow; }
+    void showHistory();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,10 +69,15 @@ private:
     int wrappedTextsHeight() const;
     void rebuildDevices();
     void showThreshold();
+    // Fills each row's tooltip with its device's estimate once the history is read.
+    void requestToolTips();
 
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     Executor& m_main;
     const Texts& m_texts;
+    HistoryStore& m_history;
+    const Calendar& m_calendar;
+    QPointer<HistoryWindow> m_historyWindow;
 
     QLabel* m_title;
     QTableWidget* m_table;

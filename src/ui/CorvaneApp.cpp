@@ -4,6 +4,7 @@
 #include "core/CorvaneViewModel.h"
 #include "core/Keyboard.h"
 #include "ui/ContentView.h"
+#include "ui/DeviceToolTips.h"
 #include "ui/MenuButtonView.h"
 #include "ui/PopupPlacement.h"
 #include "ui/Resources.h"
@@ -56,12 +57,15 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* pa
     , m_viewModel(CorvaneViewModel::create(platform))
     , m_window(std::make_unique<ContentView>(m_viewModel, platform))
     , m_keyboard(platform.keyboard)
+    , m_texts(platform.texts)
 {
     m_window->setWindowTitle(QCoreApplication::applicationName());
     m_window->installEventFilter(this);
     m_activationSubscription = platform.activation.onActivate([this] { onActivate(); });
     m_showMenuBarSubscription = platform.settings.observe(
         m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
+    // The published list is read on the main thread, where observers are told.
+    m_devicesSubscription = m_viewModel->observeDevices([this] { showTrayToolTip(); });
     setTrayAvailable(trayAvailable);
 }
 
@@ -92,7 +96,7 @@ void CorvaneApp::setTrayAvailable(bool available)
 void CorvaneApp::makeTrayIcon()
 {
     m_tray = new QSystemTrayIcon(menubarIcon(), this);
-    m_tray->setToolTip(QCoreApplication::applicationName());
+    showTrayToolTip();
     QMenu* menu = m_window->menuButtonView()->menu();
     m_tray->setContextMenu(menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
@@ -120,6 +124,13 @@ void CorvaneApp::onActivate()
 }
 
 CorvaneApp::~CorvaneApp() = default;
+
+void CorvaneApp::showTrayToolTip()
+{
+    // Each device's level, lowest first.
+    if (m_tray != nullptr)
+        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), m_texts));
+}
 
 void CorvaneApp::showWindow()
 {

@@ -18,6 +18,7 @@ namespace corvane {
 class ContentView;
 class CorvaneViewModel;
 class Keyboard;
+class Texts;
 struct Platform;
 
 // The program's scene: the one view model of the process, the tray item and
@@ -62,10 +63,12 @@ private:
     void placeWindow();
     void onActivate();
     void makeTrayIcon();
+    void showTrayToolTip();
 
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;
     const Keyboard& m_keyboard;
+    const Texts& m_texts;
     QSystemTrayIcon* m_tray = nullptr;
     bool m_fallback = false;
     QElapsedTimer m_sinceHidden;
@@ -77,6 +80,7 @@ private:
     QtMainExecutor m_thisThread {this};
     Subscription m_showMenuBarSubscription;
     Subscription m_activationSubscription;
+    Subscription m_devicesSubscription;
 };
 
 } // namespace corvane

@@ -24,6 +24,8 @@ MenuButtonView::MenuButtonView(
     , m_startAtLogin(new QAction(QString::fromStdString(texts.localized("Start at Login")), m_menu))
 {
     m_menu->addAction(SFButton("About Corvane", SFSymbol::info, [this] { showAbout(); }).makeAction(texts, m_menu));
+    auto* history = m_menu->addAction(QString::fromStdString(texts.localized("Battery History")));
+    connect(history, &QAction::triggered, this, &MenuButtonView::historyRequested);
     m_menu->addSeparator();
     // Read afresh on every opening: the desktop's own session settings may have changed it.
     m_startAtLogin->setCheckable(true);

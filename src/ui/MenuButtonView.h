@@ -17,12 +17,12 @@ class LoginItem;
 class Texts;
 
 // The overflow menu row: a borderless "ellipsis.circle" button at the trailing
-// edge whose menu offers About, starting at login (a check item that reads
-// its state each time the menu opens), hiding or showing the tray item and
-// quitting. Hiding writes false under "showMenuBar" and says once how to get
-// the item back; showing writes true; the tray item follows the key on its
-// own. Without a tray neither is offered. Quitting ends the application
-// through `application`.
+// edge whose menu offers About, the battery history, starting at login (a
+// check item that reads its state each time the menu opens), hiding or
+// showing the tray item and quitting. Hiding writes false under "showMenuBar"
+// and says once how to get the item back; showing writes true; the tray item
+// follows the key on its own. Without a tray neither is offered. Quitting ends
+// the application through `application`.
 class MenuButtonView final : public QWidget {
     Q_OBJECT
 
@@ -42,6 +42,10 @@ public:
     void setTrayAvailable(bool available);
     // Offers hide or show as the tray and "showMenuBar" stand now.
     void refreshTrayEntries();
+
+Q_SIGNALS:
+    // "Battery History" was chosen; the window that holds this menu opens it.
+    void historyRequested();
 
 private:
     void showAbout();

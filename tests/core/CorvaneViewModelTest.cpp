@@ -212,11 +212,19 @@ protected:
     int published = 0;
 };
 
-TEST_F(LifecycleTest, GrantedPermissionRefreshesAtOnceAndThenEveryInterval)
+TEST_F(LifecycleTest, GrantedPermissionRefreshesAtOnceAndThenEveryIntervalRecordingEachReading)
 {
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService",
+        {test::keyboardEntry("Desk", "A1", 40, 3), test::keyboardEntry("Travel", "B2", 12)});
     EXPECT_EQ(fake.clock.advance(std::chrono::seconds(59)), 0);
     EXPECT_EQ(fake.clock.advance(std::chrono::seconds(1)), 1);
     settle(2, 1);
+    const auto& stored = fake.history.stored;
+    ASSERT_EQ(stored.size(), 2U);
+    EXPECT_EQ(std::tuple(stored[0].serialNumber, stored[0].name, stored[0].percent, stored[0].charging),
+        std::tuple("A1", "Desk", 40, true));
+    EXPECT_EQ(std::tuple(stored[1].serialNumber, stored[1].percent, stored[1].charging), std::tuple("B2", 12, false));
+    EXPECT_EQ(stored[1].time, fake.calendar.current);
 }
 
 TEST_F(LifecycleTest, NothingIsReadWhileAsleepAndWakeRefreshesAtOnceOnTheIntervalStoredNow)

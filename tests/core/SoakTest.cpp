@@ -20,7 +20,7 @@ TEST(SoakTest, EveryLowSpellIsWarnedExactlyOnceAcrossTenThousandRefreshes)
     SerialExecutor answers;
     auto viewModel = CorvaneViewModel::create(
         {fake.main, answers, fake.reader, fake.clock, fake.registry, fake.settings, fake.notifications, fake.events,
-            fake.activation, fake.keyboard, fake.application, fake.loginItem, fake.calendar, fake.texts});
+            fake.activation, fake.keyboard, fake.application, fake.loginItem, fake.calendar, fake.texts, fake.history});
 
     std::mt19937 random(20261206);
     std::array<bool, 3> low {}, seenLow {}; // seen: as the last alert pass saw it; out of range is unseen

@@ -25,7 +25,7 @@ protected:
         const Platform fake = m_fake.platform();
         m_viewModel = CorvaneViewModel::create({fake.main, fake.background, fake.reader, fake.clock, m_registry,
             fake.settings, fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application,
-            fake.loginItem, fake.calendar, fake.texts});
+            fake.loginItem, fake.calendar, fake.texts, fake.history});
     }
 
     // Refreshes, then checks what must hold of any list: plain bounded texts, percents, one row per device.

@@ -37,7 +37,7 @@ protected:
         const Platform fake = m_fake.platform();
         m_viewModel = CorvaneViewModel::create({fake.main, fake.background, fake.reader, m_clock, m_registry,
             fake.settings, fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application,
-            fake.loginItem, fake.calendar, fake.texts});
+            fake.loginItem, fake.calendar, fake.texts, fake.history});
         auto task = m_viewModel->updateDevices();
         ASSERT_TRUE(m_fake.main.runUntil([&] { return task.isDone(); }));
         spin(milliseconds(400));

@@ -4,6 +4,7 @@
 #include "core/Application.h"
 #include "core/Calendar.h"
 #include "core/CorvaneViewModel.h"
+#include "core/HistoryStore.h"
 #include "core/Keyboard.h"
 #include "core/LoginItem.h"
 #include "core/Registry.h"
@@ -253,6 +254,44 @@ public:
         {"REMIND_ME", "Remind me tomorrow"}, {"REMIND_NEVER", "Never remind me"}};
 };
 
+// The history in memory: every reading recorded is kept, in order; each
+// completion runs at once on the caller's thread.
+class InMemoryHistoryStore final : public HistoryStore {
+public:
+    void record(std::vector<BatteryReading> readings, Reply<bool> done) override
+    {
+        std::lock_guard lock(m_mutex);
+        stored.insert(stored.end(), readings.begin(), readings.end());
+        if (done)
+            done(true);
+    }
+    void readingsSince(const std::string& serialNumber, Date since, Reply<std::vector<BatteryReading>> done) override
+    {
+        std::vector<BatteryReading> found;
+        {
+            std::lock_guard lock(m_mutex);
+            std::copy_if(stored.begin(), stored.end(), std::back_inserter(found), [&](const BatteryReading& reading) {
+                return reading.serialNumber == serialNumber && reading.time >= since;
+            });
+        }
+        done(std::move(found));
+    }
+    void clear(Reply<bool> done) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            stored.clear();
+        }
+        ++clears;
+        done(true);
+    }
+    std::vector<BatteryReading> stored;
+    int clears = 0;
+
+private:
+    std::mutex m_mutex;
+};
+
 // Every fake, wired as the view model's platform; `main` is run by hand.
 struct FakePlatform {
     ManualExecutor main;
@@ -268,13 +307,14 @@ struct FakePlatform {
     FakeLoginItem loginItem;
     FakeCalendar calendar;
     FakeTexts texts;
+    InMemoryHistoryStore history;
     // Last, so that it is joined first: its jobs use the fakes above.
     SerialExecutor reader;
 
     Platform platform()
     {
         return {main, background, reader, clock, registry, settings, notifications, events, activation, keyboard,
-            application, loginItem, calendar, texts};
+            application, loginItem, calendar, texts, history};
     }
 };
 

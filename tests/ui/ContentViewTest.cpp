@@ -166,7 +166,8 @@ TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheA
                 return action;
         return static_cast<QAction*>(nullptr);
     };
-    ASSERT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
+    ASSERT_EQ(shown(),
+        QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
     entry("Hide Menu Bar Item")->trigger();
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
@@ -174,11 +175,12 @@ TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheA
     EXPECT_TRUE(view.menuButtonView()->hiddenItemHint()->isVisible());
     view.menuButtonView()->hiddenItemHint()->close();
 
-    ASSERT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Show Menu Bar Item", "Quit Corvane"}));
+    ASSERT_EQ(shown(),
+        QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Show Menu Bar Item", "Quit Corvane"}));
     entry("Show Menu Bar Item")->trigger();
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(true));
     view.menuButtonView()->setTrayAvailable(false);
-    EXPECT_EQ(shown(), QStringList({"About Corvane", "-", "Start at Login", "Quit Corvane"}));
+    EXPECT_EQ(shown(), QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Quit Corvane"}));
 
     EXPECT_EQ(fake.application.terminations, 0);
     entry("Quit Corvane")->trigger();

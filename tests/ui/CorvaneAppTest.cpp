@@ -55,8 +55,8 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAlt
     settle();
     EXPECT_TRUE(tray->isVisible());
     EXPECT_FALSE(app->window()->isVisible());
-    EXPECT_EQ(
-        shownEntries(*app), QStringList({"About Corvane", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
+    EXPECT_EQ(shownEntries(*app),
+        QStringList({"About Corvane", "Battery History", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
 
     Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(app->window()->isVisible());
@@ -103,7 +103,7 @@ TEST_F(CorvaneAppTest, TheItemComesWithATrayComesBackAfterARestartAndTheWindowSt
     EXPECT_EQ(app->trayIcon(), nullptr);
     EXPECT_TRUE(app->window()->isVisible());
     EXPECT_FALSE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_EQ(shownEntries(*app), QStringList({"About Corvane", "Start at Login", "Quit Corvane"}));
+    EXPECT_EQ(shownEntries(*app), QStringList({"About Corvane", "Battery History", "Start at Login", "Quit Corvane"}));
     app->window()->close();
     fake.activation.activated.fire(); // a second launch
     EXPECT_TRUE(app->window()->isVisible());

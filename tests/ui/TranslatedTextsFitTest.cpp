@@ -54,7 +54,7 @@ protected:
     QtTexts texts {QLocale(language)};
     Platform platform {fake.main, fake.background, fake.reader, fake.clock, fake.registry, fake.settings,
         fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application, fake.loginItem,
-        fake.calendar, texts};
+        fake.calendar, texts, fake.history};
     std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(platform);
 };
 

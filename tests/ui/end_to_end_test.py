@@ -93,19 +93,19 @@ def run(desktop, program, screenshots):
     desktop.xdotool("key", "Escape")
     sd.wait_for(lambda: len(desktop.visible_windows()) == windows, what="the menu closed")
 
-    choose_from_menu("Down", "Down", "Down", "Return")  # Hide Tray Icon
+    choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
     sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden and showMenuBar = false")
     dismiss_hint()
     # Without Alt a second launch opens the window, whose menu brings the item back.
     launch_again()
     sd.wait_for(desktop.window_id, what="the device window of a second launch")
     assert show_menu_bar("false"), "no Alt, no change"
-    choose_from_menu("Down", "Down", "Down", "Return")  # Show Tray Icon
+    choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Show Tray Icon
     sd.wait_for(lambda: show_menu_bar("true"), what="the tray item back and showMenuBar = true")
 
     # Either Alt key, AltGr included, brings it back from a second launch.
     for alt in ("ISO_Level3_Shift", "Alt_L"):
-        choose_from_menu("Down", "Down", "Down", "Return")  # Hide Tray Icon
+        choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
         sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden again")
         dismiss_hint()
         launch_again(alt)

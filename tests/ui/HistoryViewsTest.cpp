@@ -1,0 +1,178 @@
+#include "UiFixture.h"
+#include "ui/ContentView.h"
+#include "ui/DeviceToolTips.h"
+#include "ui/HistoryWindow.h"
+#include "ui/MenuButtonView.h"
+
+#include <QAbstractButton>
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace corvane {
+namespace {
+
+using namespace std::chrono;
+using test::keyboardEntry;
+
+const Date kNow = test::FakeCalendar {}.current;
+
+// Readings of "A1" every six hours up to `end`, one point lower each time from `from`.
+std::vector<BatteryReading> drain(Date end, int count, std::int64_t from, bool chargedFirst = false)
+{
+    std::vector<BatteryReading> readings;
+    const Date start = end - hours(6) * (count - 1);
+    if (chargedFirst)
+        readings.push_back({"A1", "Desk", start - hours(6), 50, false, true});
+    for (int i = 0; i < count; ++i)
+        readings.push_back({"A1", "Desk", start + hours(6) * i, from - i, false, false});
+    return readings;
+}
+
+struct ToolTipCase {
+    const char* what;
+    std::vector<BatteryReading> history; // before the refresh's own reading
+    std::int64_t percent;
+    std::int64_t flags;
+    const char* expected; // the tooltip's first lines
+};
+
+class DeviceToolTipTest : public test::UiFixture, public ::testing::WithParamInterface<ToolTipCase> { };
+
+TEST_P(DeviceToolTipTest, RowTooltipTellsTheEstimateFromTheHistory)
+{
+    auto viewModel = CorvaneViewModel::create(fake.platform());
+    ContentView view(viewModel, fake.platform());
+    track(*viewModel, view);
+    fake.history.stored = GetParam().history;
+    showDevices(view, {keyboardEntry("Desk", "A1", GetParam().percent, GetParam().flags)});
+    const QSize size = view.size();
+    const QString tip = view.table()->item(0, 0)->toolTip();
+    EXPECT_TRUE(tip.startsWith(QString::fromUtf8(GetParam().expected))) << tip.toStdString();
+    EXPECT_EQ(view.table()->item(0, 1)->toolTip(), tip);
+    EXPECT_EQ(tip.contains(QStringLiteral("Last charged ")), GetParam().history.size() == 22);
+    EXPECT_EQ(view.size(), size);
+}
+
+// 4 % a day from 80 over five days: 60 % now, 10 days to 20 %, 15 to empty.
+INSTANTIATE_TEST_SUITE_P(Histories, DeviceToolTipTest,
+    ::testing::Values(ToolTipCase {"enough", drain(kNow - hours(6), 20, 80), 60, 0,
+                          "Reaches 20% in about 10 days\nEmpty in about 15 days\nDrains 4% a day"},
+        ToolTipCase {"chargedBefore", drain(kNow - hours(6), 21, 81, true), 60, 0, "Reaches 20% in about 10 days"},
+        ToolTipCase {"notEnough", drain(kNow - hours(6), 1, 62), 61, 0, "Not enough history yet"},
+        ToolTipCase {"none", {}, 61, 0, "Not enough history yet"},
+        ToolTipCase {"charging", drain(kNow - hours(6), 20, 80), 61, 3, "Charging now"}),
+    [](const auto& param) { return std::string(param.param.what); });
+
+TEST(DeviceToolTips, DurationsInWordsAndTheTrayListsDevicesLowestFirstOnOneLineEach)
+{
+    test::FakeTexts texts;
+    const std::pair<seconds, const char*> durations[]
+        = {{minutes(29), "less than an hour"}, {minutes(80), "about 1 hour"}, {hours(5), "about 5 hours"},
+            {hours(30), "about 1 day"}, {hours(84), "about 4 days"}};
+    for (const auto& [span, words] : durations)
+        EXPECT_EQ(roughDuration(span, texts), QString::fromUtf8(words)) << span.count();
+
+    const std::vector<Device> devices {{"Mouse", "M", BatteryStatus::normal(70)},
+        {"Two\nLines", "K", BatteryStatus::low(9)}, {"Pad", "P", BatteryStatus::charging(40)}};
+    EXPECT_EQ(trayToolTip(QStringLiteral("Corvane"), devices, texts),
+        QStringLiteral("Corvane\nTwo Lines: 9%\nPad: 40%\nMouse: 70%"));
+}
+
+class HistoryWindowTest : public test::UiFixture {
+protected:
+    bool seed()
+    {
+        fake.history.stored = drain(now - hours(1), 40, 90, true);
+        fake.history.stored.push_back({"B2", "Mouse", now - days(45), 30, false, false}); // older than shown
+        fake.history.stored.push_back({"B2", "Mouse", now - days(3), 55, false, false});
+        return true;
+    }
+    QList<QAbstractSeries*> series(int chart, const char* name)
+    {
+        QList<QAbstractSeries*> found;
+        for (QAbstractSeries* each : window.chartViews().at(static_cast<std::size_t>(chart))->chart()->series())
+            if (each->objectName() == QLatin1String(name))
+                found << each;
+        return found;
+    }
+
+    Date now = fake.calendar.current;
+    bool seeded = seed(); // before the window reads the store
+    std::vector<Device> devices {{"Desk", "A1", BatteryStatus::normal(51)}, {"Mouse", "B2", BatteryStatus::normal(55)}};
+    HistoryWindow window {fake.history, fake.main, fake.texts, devices, 25, now};
+};
+
+TEST_F(HistoryWindowTest, OneChartPerDeviceWithTheThresholdLineChargingShadedAndOnlyTheLast30Days)
+{
+    fake.main.runAll();
+    ASSERT_EQ(window.chartViews().size(), 2U);
+    ASSERT_EQ(window.chartsDrawn(), 2);
+    for (int chart : {0, 1}) {
+        ASSERT_EQ(series(chart, "threshold").size(), 1);
+        const auto points = static_cast<QLineSeries*>(series(chart, "threshold")[0])->points();
+        EXPECT_TRUE(points.size() == 2 && points[0].y() == 25 && points[1].y() == 25);
+    }
+    EXPECT_EQ(series(0, "charging").size(), 1);
+    EXPECT_EQ(series(1, "charging").size(), 0);
+    const auto mouse = static_cast<QLineSeries*>(series(1, "level")[0])->points();
+    ASSERT_FALSE(mouse.isEmpty());
+    EXPECT_EQ(mouse.first().y(), 55) << "a reading from before the 30 days is not drawn";
+    EXPECT_EQ(window.chartViews()[0]->chart()->title(), QStringLiteral("Desk"));
+}
+
+TEST_F(HistoryWindowTest, ChartsFollowTheLightOrDarkPaletteAndAreSavedForPeopleToLookAt)
+{
+    const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
+    for (const bool dark : {false, true}) {
+        HistoryWindow shown {fake.history, fake.main, fake.texts, devices, 25, now};
+        QPalette palette = shown.palette();
+        palette.setColor(QPalette::Window, dark ? QColor(0x20, 0x20, 0x20) : QColor(0xf0, 0xf0, 0xf0));
+        shown.setPalette(palette);
+        fake.main.runAll();
+        EXPECT_EQ(shown.chartViews()[0]->chart()->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            shown.grab().save(
+                folder + (dark ? QStringLiteral("/history-dark.png") : QStringLiteral("/history-light.png")));
+    }
+}
+
+TEST_F(HistoryWindowTest, ClearAsksFirstAndForgetsOnlyOnYes)
+{
+    fake.main.runAll();
+    window.clearButton()->click();
+    ASSERT_NE(window.clearConfirmation(), nullptr);
+    EXPECT_EQ(fake.history.clears, 0);
+    window.clearConfirmation()->button(QMessageBox::No)->click();
+    fake.main.runAll();
+    EXPECT_EQ(fake.history.clears, 0);
+    EXPECT_EQ(fake.history.stored.size(), 43U);
+
+    window.clearButton()->click();
+    window.clearConfirmation()->button(QMessageBox::Yes)->click();
+    fake.main.runAll();
+    EXPECT_EQ(fake.history.clears, 1);
+    EXPECT_TRUE(static_cast<QLineSeries*>(series(0, "level")[0])->points().isEmpty()) << "redrawn empty";
+}
+
+TEST_F(HistoryWindowTest, TheMenuOpensTheWindowForTheDevicesShown)
+{
+    auto viewModel = CorvaneViewModel::create(fake.platform());
+    ContentView view(viewModel, fake.platform());
+    track(*viewModel, view);
+    showDevices(view, {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
+    view.menuButtonView()->menu()->actions().at(1)->trigger();
+    fake.main.runAll();
+    ASSERT_NE(view.historyWindow(), nullptr);
+    EXPECT_EQ(view.historyWindow()->chartViews().size(), 2U);
+    EXPECT_EQ(view.historyWindow()->chartsDrawn(), 2);
+    view.historyWindow()->close();
+}
+
+} // namespace
+} // namespace corvane
