@@ -126,11 +126,12 @@ int main(int argc, char** argv)
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
     corvane::QtTexts texts;
-    corvane::SqliteHistoryStore history(corvane::SqliteHistoryStore::defaultPath());
-    // The one worker for blocking reads and the notification answers. Made
-    // after what its jobs use, so it is joined before any of that goes, and
-    // before main returns: a refresh in flight at quit ends here.
+    // The one worker for blocking reads, the notification answers and the
+    // history's disk work. Made after what its jobs use, so it is joined
+    // before any of that goes, and before main returns: a refresh in flight at
+    // quit ends here. The history's queued work keeps what it needs alive.
     corvane::SerialExecutor worker;
+    corvane::SqliteHistoryStore history(corvane::SqliteHistoryStore::defaultPath(), worker);
 
     const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
         activation, keyboard, alerts, loginItem, calendar, texts, history};

@@ -288,9 +288,18 @@ private:
 };
 
 SqliteHistoryStore::SqliteHistoryStore(fs::path file, std::chrono::days keep)
-    : m_worker(std::make_unique<Worker>(std::move(file), keep))
+    : m_worker(std::make_shared<Worker>(std::move(file), keep))
+    , m_ownThread(std::make_unique<SerialExecutor>())
+    , m_thread(*m_ownThread)
 {
-    m_thread.post([worker = m_worker.get()] { worker->start(); });
+    m_thread.post([worker = m_worker] { worker->start(); });
+}
+
+SqliteHistoryStore::SqliteHistoryStore(fs::path file, SerialExecutor& worker, std::chrono::days keep)
+    : m_worker(std::make_shared<Worker>(std::move(file), keep))
+    , m_thread(worker)
+{
+    m_thread.post([store = m_worker] { store->start(); });
 }
 
 SqliteHistoryStore::~SqliteHistoryStore() = default;
@@ -299,7 +308,7 @@ fs::path SqliteHistoryStore::defaultPath() { return xdg::stateHome() / "corvane"
 
 void SqliteHistoryStore::record(std::vector<BatteryReading> readings, std::function<void(bool)> done)
 {
-    m_thread.post([worker = m_worker.get(), readings = std::move(readings), done = std::move(done)] {
+    m_thread.post([worker = m_worker, readings = std::move(readings), done = std::move(done)] {
         const bool stored = worker->record(readings);
         if (done)
             done(stored);
@@ -309,7 +318,7 @@ void SqliteHistoryStore::record(std::vector<BatteryReading> readings, std::funct
 void SqliteHistoryStore::readingsSince(
     const std::string& serialNumber, Date since, std::function<void(std::vector<BatteryReading>)> done)
 {
-    m_thread.post([worker = m_worker.get(), serialNumber, since, done = std::move(done)] {
+    m_thread.post([worker = m_worker, serialNumber, since, done = std::move(done)] {
         auto readings = worker->readingsSince(serialNumber, since);
         if (done)
             done(std::move(readings));
@@ -318,7 +327,7 @@ void SqliteHistoryStore::readingsSince(
 
 void SqliteHistoryStore::clear(std::function<void(bool)> done)
 {
-    m_thread.post([worker = m_worker.get(), done = std::move(done)] {
+    m_thread.post([worker = m_worker, done = std::move(done)] {
         const bool cleared = worker->clear();
         if (done)
             done(cleared);

@@ -9,8 +9,9 @@
 
 namespace corvane {
 
-// The battery history in an SQLite database (WAL mode), worked on by a
-// worker thread of its own, so no caller ever waits for the disk. A committed
+// The battery history in an SQLite database (WAL mode), worked on by a serial
+// worker (the program's one worker, or a thread of the store's own), so no
+// caller ever waits for the disk. A committed
 // reading survives a crash of the program (not always a power cut: the last
 // moments may go). The folder is made 0700, the file 0600.
 //
@@ -22,8 +23,14 @@ namespace corvane {
 // the next operation. Names and serial numbers are stored as data only.
 class SqliteHistoryStore final : public HistoryStore {
 public:
-    explicit SqliteHistoryStore(std::filesystem::path file, std::chrono::days keep = std::chrono::days {400});
-    // Finishes every operation already made, completions included.
+    static constexpr std::chrono::days kKeep {400};
+
+    // On a worker thread of the store's own.
+    explicit SqliteHistoryStore(std::filesystem::path file, std::chrono::days keep = kKeep);
+    // On `worker`, shared with other jobs.
+    SqliteHistoryStore(std::filesystem::path file, SerialExecutor& worker, std::chrono::days keep = kKeep);
+    // Operations already made still run, completions included: on its own
+    // thread before this returns, on a shared worker as it comes to them.
     ~SqliteHistoryStore() override;
     SqliteHistoryStore(const SqliteHistoryStore&) = delete;
     SqliteHistoryStore& operator=(const SqliteHistoryStore&) = delete;
@@ -39,9 +46,10 @@ public:
 
 private:
     class Worker;
-    std::unique_ptr<Worker> m_worker;
-    // Declared last, so that it finishes its queue while the worker's state still lives.
-    SerialExecutor m_thread;
+    // Shared with every queued job, so that it lives as long as they do.
+    std::shared_ptr<Worker> m_worker;
+    std::unique_ptr<SerialExecutor> m_ownThread;
+    SerialExecutor& m_thread;
 };
 
 } // namespace corvane

@@ -90,6 +90,23 @@ TEST_F(SqliteHistoryStoreTest, ReadingsSurviveARestartInTimeOrderWithEveryField)
     EXPECT_TRUE(readNow(store, "NUL").empty());
 }
 
+// On the program's shared worker the store may go before its queued work has run.
+TEST_F(SqliteHistoryStoreTest, OnASharedWorkerQueuedWorkOutlivesTheStore)
+{
+    SerialExecutor worker;
+    std::promise<void> gate;
+    worker.post([held = gate.get_future().share()] { held.wait(); });
+    std::promise<bool> stored;
+    {
+        SqliteHistoryStore store(m_file, worker);
+        store.record({reading("K1", kToday, 50)}, [&stored](bool ok) { stored.set_value(ok); });
+    }
+    gate.set_value();
+    EXPECT_TRUE(stored.get_future().get());
+    SqliteHistoryStore reopened(m_file, worker);
+    EXPECT_EQ(levels(readNow(reopened, "K1")), "50");
+}
+
 // Unchanged means the same percent, kind and charging as the last stored reading, however
 // long ago, across restarts and within one call.
 TEST_F(SqliteHistoryStoreTest, OnlyReadingsThatDifferFromTheLastStoredOneAreStored)
