@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
-#include <cstdlib>
 #include <map>
 
 namespace corvane {
@@ -130,21 +128,17 @@ std::vector<UPowerDevice> seenTwice(int count)
     return devices;
 }
 
-// A search per device takes seconds for this many; a look-up per device, a few milliseconds (a second under
-// the sanitizers, whose runs set CORVANE_TIME_SCALE).
-TEST(UPowerDeviceMapping, MergesTwiceSeenDevicesInFirstSeenOrderInLinearTime)
+// Each device seen twice (as the Bluetooth and the HID battery of one device
+// are): one entry each, in the order first seen. How the merge scales is a
+// figure of the refresh benchmark, not a test's.
+TEST(UPowerDeviceMapping, MergesTwiceSeenDevicesInFirstSeenOrder)
 {
-    constexpr int kCount = 30'000;
-    const auto devices = seenTwice(kCount);
-    const auto started = std::chrono::steady_clock::now();
-    const auto entries = UPowerDeviceMapping::entries(devices);
-    const auto took = std::chrono::steady_clock::now() - started;
+    constexpr int kCount = 300;
+    const auto entries = UPowerDeviceMapping::entries(seenTwice(kCount));
     ASSERT_EQ(entries.size(), std::size_t {kCount});
     EXPECT_EQ(std::get<std::string>(entries[1].properties.at("SerialNumber")), "S1");
     EXPECT_EQ(entries[kCount - 1].properties.at("BatteryPercent"), RegistryValue {std::int64_t {51}})
         << "the one reporting a charging state wins";
-    const char* scale = std::getenv("CORVANE_TIME_SCALE");
-    EXPECT_LT(took, std::chrono::duration<double>(scale != nullptr ? std::atof(scale) : 1.0));
 }
 
 struct ChangeCase {
