@@ -115,11 +115,14 @@ def idle(corvane, bare, seconds, period=30):
             upower.stop()
 
 
-def timed_start(desktop, program, arrived):
-    """Starts `program`, waits until `arrived()` grows, returns the time from Popen to the new stamp."""
+def timed_start(desktop, program, arrived, run):
+    """Starts `program` as on a first run (configuration and state folders of its own), waits until `arrived()`
+    grows, returns the time from Popen to the new stamp."""
     already = len(arrived())
+    home = os.path.join(desktop.folder, "run-%d" % run)
+    folders = {"XDG_CONFIG_HOME": os.path.join(home, "config"), "XDG_STATE_HOME": os.path.join(home, "state")}
     started = time.time()
-    process = desktop.launch(program)
+    process = desktop.launch(program, **folders)
     try:
         sd.wait_for(lambda: len(arrived()) > already, timeout=20, interval=0.005, what="%s to start" % program)
         return arrived()[already] - started
@@ -135,10 +138,10 @@ def start_up(corvane, bare, runs):
             upower.add_keyboard("F4:73:35:10:20:30", "Keyboard K380", 6)
             upower.start()
             to_notify, to_tray = [], []
-            for _ in range(runs):
-                to_notify.append(1000 * timed_start(desktop, corvane, lambda: notify_times(desktop)))
+            for run in range(runs):
+                to_notify.append(1000 * timed_start(desktop, corvane, lambda: notify_times(desktop), run))
                 if bare:
-                    to_tray.append(1000 * timed_start(desktop, bare, lambda: tray_registration_times(desktop)))
+                    to_tray.append(1000 * timed_start(desktop, bare, lambda: tray_registration_times(desktop), run))
                 time.sleep(0.5)
         finally:
             upower.stop()
