@@ -8,7 +8,15 @@ each printed beside its target:
              the notification server (its own log time stamp), median of 11, with upowerd's own time from
              the event to its PropertiesChanged shown apart
 
-Usage: upowerd_bench.py <path of refresh_bench> <path of corvane> [--runs N]
+  idle       a laptop's own battery (scope System) changing every 30 s, no input device changing, for
+             --idle seconds (300 by default): UPower calls Corvane made (EnumerateDevices, GetAll, from
+             the bus), context switches and CPU time of each of Corvane's threads
+  memory     Corvane idle beside a bare Qt Widgets program (bare_tray: a tray item shown, a hidden
+             widget) on the same desktop at the same time: threads, VmRSS and smaps_rollup
+  start-up   from Popen to the first Notify at the mock server, one low keyboard, median of --runs;
+             beside the bare program's time from Popen to registering its tray item
+
+Usage: upowerd_bench.py <path of refresh_bench> <path of corvane> [--bare PATH] [--runs N] [--idle SECONDS]
 """
 
 import argparse
@@ -21,9 +29,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
+import live_bench as live  # noqa: E402
 import real_upower  # noqa: E402
 import simulated_desktop as sd  # noqa: E402
-from desktop_bench import notify_times  # noqa: E402
+from desktop_bench import notify_times, tasks  # noqa: E402
 
 import dbus  # noqa: E402
 
@@ -125,9 +134,15 @@ if __name__ == "__main__":
     parser.add_argument("refresh_bench")
     parser.add_argument("corvane")
     parser.add_argument("--runs", type=int, default=11)
-    parser.add_argument("--only", choices=["refresh", "change"])
+    parser.add_argument("--idle", type=int, default=300)
+    parser.add_argument("--bare", help="the bare Qt program (bare_tray) the memory and start-up are set beside")
+    parser.add_argument("--only", choices=["refresh", "change", "idle", "start-up"])
     arguments = parser.parse_args()
-    if arguments.only != "change":
+    if arguments.only in (None, "refresh"):
         refresh(arguments.refresh_bench)
-    if arguments.only != "refresh":
+    if arguments.only in (None, "change"):
         change_to_notification(arguments.corvane, arguments.runs)
+    if arguments.only in (None, "idle"):
+        live.idle(arguments.corvane, arguments.bare, arguments.idle)
+    if arguments.only in (None, "start-up"):
+        live.start_up(arguments.corvane, arguments.bare, arguments.runs)

@@ -72,11 +72,23 @@ class RealUPower:
             ["type", "Battery", "scope", "Device", "present", "1", "online", "1", "status", status,
              "capacity", str(capacity), "model_name", model], [])
 
+    def add_laptop_battery(self, energy_now=48000000):
+        """The machine's own battery (scope "System", no Bluetooth link), discharging; returns its sysfs path."""
+        return self.testbed.add_device(
+            "power_supply", "BAT0", None,
+            ["type", "Battery", "scope", "System", "present", "1", "status", "Discharging", "technology", "Li-ion",
+             "energy_full", "60000000", "energy_full_design", "64000000", "energy_now", str(energy_now),
+             "power_now", "9000000", "voltage_now", "12000000", "model_name", "Laptop battery"], [])
+
+    def set_attribute(self, device, attribute, value):
+        """Writes one attribute of a device and sends the kernel's change event; returns when sent."""
+        self.testbed.set_attribute(device, attribute, str(value))
+        self.testbed.uevent(device, "change")
+        return time.time()
+
     def set_capacity(self, battery, capacity):
         """Writes a new capacity into the battery and sends the kernel's change event; returns when sent."""
-        self.testbed.set_attribute(battery, "capacity", str(capacity))
-        self.testbed.uevent(battery, "change")
-        return time.time()
+        return self.set_attribute(battery, "capacity", capacity)
 
     def start(self):
         env = dict(os.environ)

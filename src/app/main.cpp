@@ -115,7 +115,7 @@ int main(int argc, char** argv)
     corvane::QtMainExecutor mainExecutor;
     corvane::ThreadClock clock;
     corvane::UPowerRegistry registry(systemBus);
-    corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath());
+    corvane::FileSettingsStore settings(corvane::FileSettingsStore::defaultPath(), clock);
     corvane::FreedesktopNotificationCenter notifications(sessionBus);
     notifications.setIcon(notificationIcon());
     corvane::DesktopSystemEvents events(systemBus);

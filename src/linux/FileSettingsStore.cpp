@@ -37,9 +37,9 @@ std::vector<std::string> changedKeys(const SettingsTable& before, const Settings
 
 } // namespace
 
-FileSettingsStore::FileSettingsStore(fs::path file)
+FileSettingsStore::FileSettingsStore(fs::path file, Clock& clock)
     : m_file(std::move(file))
-    , m_watcher(m_file.path().parent_path(), [this] { onFolderChanged(); })
+    , m_watcher(m_file.path().parent_path(), clock, [this] { onFolderChanged(); })
 {
     std::lock_guard lock(m_mutex);
     reload(Purpose::read);

@@ -14,9 +14,10 @@
 namespace corvane {
 
 // The settings as a TOML file (see SettingsFileCodec), replaced atomically on
-// every write (see AtomicFile). Hand edits are read when the folder watcher
-// sees the file change, and observers hear of them like of any write. A file
-// that does not parse is kept aside as `settings.toml.corrupt-<UTC time>` and
+// every write (see AtomicFile). Hand edits are read, on `clock`'s thread, when
+// the folder watcher sees the file change, and observers hear of them like of
+// any write; the watcher waits in the event loop of the thread that makes the
+// store (see FolderWatcher). A file that does not parse is kept aside as `settings.toml.corrupt-<UTC time>` and
 // the store starts empty; one that changed less than a second ago may be an
 // edit in progress and is judged once it has settled, unless a write comes
 // first. When the folder cannot be written, values live on in memory, one
@@ -24,7 +25,7 @@ namespace corvane {
 // thread; reads never touch the file.
 class FileSettingsStore final : public SettingsStore {
 public:
-    explicit FileSettingsStore(std::filesystem::path file);
+    FileSettingsStore(std::filesystem::path file, Clock& clock);
     ~FileSettingsStore() override;
     FileSettingsStore(const FileSettingsStore&) = delete;
     FileSettingsStore& operator=(const FileSettingsStore&) = delete;

@@ -1,9 +1,11 @@
 #include "linux/FolderWatcher.h"
 
-#include <cerrno>
+#include <QSocketNotifier>
+
+#include <array>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
+#include <mutex>
+#include <optional>
 #include <sys/inotify.h>
 #include <unistd.h>
 #include <utility>
@@ -17,116 +19,140 @@ constexpr std::uint32_t kParentEvents = IN_CREATE | IN_MOVED_TO;
 
 } // namespace
 
-FolderWatcher::FolderWatcher(std::filesystem::path folder, std::function<void()> changed)
-    : m_folder(std::move(folder))
-    , m_changed(std::move(changed))
-{
-    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_inotify < 0 || ::pipe2(m_wakePipe.data(), O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    watchFolder();
-    m_thread = std::thread([this] { run(); });
-}
-
-FolderWatcher::~FolderWatcher()
-{
-    if (m_thread.joinable()) {
-        m_stopping = true;
-        const char wake = 0;
-        (void)!::write(m_wakePipe[1], &wake, 1);
-        m_thread.join();
-    }
-    for (int descriptor : {m_inotify, m_wakePipe[0], m_wakePipe[1]}) {
-        if (descriptor >= 0)
-            ::close(descriptor);
-    }
-}
-
-void FolderWatcher::recheckAfter(std::chrono::milliseconds delay)
-{
-    const auto due = Clock::now() + delay;
+// What the clock's calls need, kept alive by them while one runs.
+struct FolderWatcher::State : std::enable_shared_from_this<State> {
+    State(std::filesystem::path watched, Clock& time, std::function<void()> onChange)
+        : folder(std::move(watched))
+        , clock(time)
+        , changed(std::move(onChange))
+        , inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
-        std::lock_guard lock(m_mutex);
-        if (m_recheck && *m_recheck <= due)
-            return;
-        m_recheck = due;
     }
-    const char wake = 0;
-    (void)!::write(m_wakePipe[1], &wake, 1);
-}
+    ~State()
+    {
+        if (inotify >= 0)
+            ::close(inotify);
+    }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
 
-// Watches the folder when it exists, else its parent until it does. Watcher thread
-// (or the constructor, before it starts).
-void FolderWatcher::watchFolder()
+    void watchFolder();
+    void drainEvents();
+    void recheckAt(Clock::TimePoint due);
+    void fire(std::uint64_t call);
+
+    const std::filesystem::path folder;
+    Clock& clock;
+    const std::function<void()> changed;
+    const int inotify;
+
+    struct Pending {
+        Clock::TimePoint due;
+        Clock::CallId id;
+        std::uint64_t call;
+    };
+    std::mutex mutex; // guards the watches and the pending call
+    int folderWatch = -1;
+    int parentWatch = -1;
+    std::optional<Pending> pending;
+    std::uint64_t calls = 0;
+
+    // Held while `changed` runs, so that the watcher's destructor waits for it.
+    std::mutex calling;
+    bool stopped = false;
+};
+
+// Watches the folder when it exists, else its parent until it does. Mutex held.
+void FolderWatcher::State::watchFolder()
 {
-    if (m_folderWatch >= 0)
+    if (inotify < 0 || folderWatch >= 0)
         return;
-    m_folderWatch = ::inotify_add_watch(m_inotify, m_folder.c_str(), kFolderEvents | IN_ONLYDIR);
-    if (m_folderWatch >= 0 && m_parentWatch >= 0) {
-        ::inotify_rm_watch(m_inotify, m_parentWatch);
-        m_parentWatch = -1;
-    } else if (m_folderWatch < 0 && m_parentWatch < 0) {
-        m_parentWatch = ::inotify_add_watch(m_inotify, m_folder.parent_path().c_str(), kParentEvents | IN_ONLYDIR);
+    folderWatch = ::inotify_add_watch(inotify, folder.c_str(), kFolderEvents | IN_ONLYDIR);
+    if (folderWatch >= 0 && parentWatch >= 0) {
+        ::inotify_rm_watch(inotify, parentWatch);
+        parentWatch = -1;
+    } else if (folderWatch < 0 && parentWatch < 0) {
+        parentWatch = ::inotify_add_watch(inotify, folder.parent_path().c_str(), kParentEvents | IN_ONLYDIR);
     }
 }
 
-// Reads every pending event; notes a folder that went away.
-void FolderWatcher::drainEvents()
+// Reads every pending event and notes a folder that went away; the event loop's thread.
+void FolderWatcher::State::drainEvents()
 {
     alignas(inotify_event) std::array<char, 4096> events {};
     ssize_t length = 0;
-    while ((length = ::read(m_inotify, events.data(), events.size())) > 0) {
+    while ((length = ::read(inotify, events.data(), events.size())) > 0) {
+        std::lock_guard lock(mutex);
         for (ssize_t at = 0; at < length;) {
             inotify_event event {};
             std::memcpy(&event, events.data() + at, sizeof event);
-            if ((event.mask & IN_IGNORED) != 0 && event.wd == m_folderWatch)
-                m_folderWatch = -1;
+            if ((event.mask & IN_IGNORED) != 0 && event.wd == folderWatch)
+                folderWatch = -1;
             at += static_cast<ssize_t>(sizeof event + event.len);
         }
     }
 }
 
-// The recheck that is due now, if any (and then none is pending); else, in
-// `timeout`, the milliseconds until the next one (-1: none pending).
-std::optional<FolderWatcher::Clock::time_point> FolderWatcher::takeDueRecheck(int& timeout)
+// One call of `changed` at `due`, unless one is pending sooner.
+void FolderWatcher::State::recheckAt(Clock::TimePoint due)
 {
-    std::lock_guard lock(m_mutex);
-    timeout = -1;
-    if (!m_recheck)
-        return std::nullopt;
-    const auto now = Clock::now();
-    if (*m_recheck <= now)
-        return std::exchange(m_recheck, std::nullopt);
-    timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*m_recheck - now).count());
-    return std::nullopt;
+    std::lock_guard lock(mutex);
+    if (pending && pending->due <= due)
+        return;
+    // One that is already firing runs anyway: one look too many, never one too few.
+    if (pending)
+        clock.cancel(pending->id);
+    const auto call = ++calls;
+    auto fireCall = [weak = weak_from_this(), call] {
+        if (const auto state = weak.lock())
+            state->fire(call);
+    };
+    pending = Pending {due, clock.callAt(due, std::move(fireCall)), call};
 }
 
-void FolderWatcher::run()
+// The clock's thread.
+void FolderWatcher::State::fire(std::uint64_t call)
 {
-    std::array<pollfd, 2> descriptors {{{m_inotify, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}}};
-    while (!m_stopping) {
-        int timeout = -1;
-        bool due = takeDueRecheck(timeout).has_value();
-        if (!due) {
-            if (::poll(descriptors.data(), descriptors.size(), timeout) < 0 && errno != EINTR)
-                return;
-            if ((descriptors[1].revents & POLLIN) != 0) {
-                std::array<char, 64> drained {};
-                while (::read(m_wakePipe[0], drained.data(), drained.size()) > 0) { }
-            }
-            if (m_stopping)
-                return;
-            due = takeDueRecheck(timeout).has_value();
-        }
-        const bool events = (descriptors[0].revents & POLLIN) != 0;
-        descriptors[0].revents = 0;
-        if (events)
-            drainEvents();
-        if (events || due) {
-            watchFolder();
-            m_changed();
-        }
+    std::lock_guard running(calling);
+    if (stopped)
+        return;
+    {
+        std::lock_guard lock(mutex);
+        if (pending && pending->call == call)
+            pending.reset();
+        watchFolder();
     }
+    changed();
 }
+
+FolderWatcher::FolderWatcher(std::filesystem::path folder, Clock& clock, std::function<void()> changed)
+    : m_state(std::make_shared<State>(std::move(folder), clock, std::move(changed)))
+{
+    if (m_state->inotify < 0)
+        return;
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->watchFolder();
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(m_state->inotify, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [state = m_state.get()] {
+        state->drainEvents();
+        state->recheckAt(state->clock.now());
+    });
+}
+
+FolderWatcher::~FolderWatcher()
+{
+    m_notifier.reset();
+    {
+        std::lock_guard running(m_state->calling);
+        m_state->stopped = true;
+    }
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->pending)
+        m_state->clock.cancel(m_state->pending->id);
+}
+
+void FolderWatcher::recheckAfter(std::chrono::milliseconds delay) { m_state->recheckAt(m_state->clock.now() + delay); }
 
 } // namespace corvane

@@ -1,25 +1,28 @@
 #pragma once
 
-#include <array>
-#include <atomic>
+#include "core/runtime/Clock.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <memory>
+
+class QSocketNotifier;
 
 namespace corvane {
 
-// Watches one folder with inotify on a thread of its own and calls `changed`
-// there after each batch of changes in it, and once more at each time asked
-// for with `recheckAfter`. While the folder does not exist, its parent is
-// watched for it to appear; a folder removed and made again is watched anew.
-// `changed` is never called once the destructor has returned. Where inotify
-// is not available, nothing is watched and `changed` is never called.
+// Watches one folder with inotify, without a thread of its own: the event
+// loop of the thread that makes it waits on the inotify descriptor and only
+// drains it, and `changed` runs on `clock` (its thread, never the event
+// loop's) after each batch of changes in the folder, and once more at each
+// time asked for with `recheckAfter`. While the folder does not exist, its
+// parent is watched for it to appear; a folder removed and made again is
+// watched anew. `changed` is never called once the destructor has returned;
+// `clock` must outlive the watcher. Where inotify is not available, nothing
+// is watched and `changed` runs only when asked for.
 class FolderWatcher {
 public:
-    FolderWatcher(std::filesystem::path folder, std::function<void()> changed);
+    FolderWatcher(std::filesystem::path folder, Clock& clock, std::function<void()> changed);
     ~FolderWatcher();
     FolderWatcher(const FolderWatcher&) = delete;
     FolderWatcher& operator=(const FolderWatcher&) = delete;
@@ -30,23 +33,10 @@ public:
     void recheckAfter(std::chrono::milliseconds delay);
 
 private:
-    using Clock = std::chrono::steady_clock;
+    struct State;
 
-    void run();
-    void drainEvents();
-    void watchFolder();
-    std::optional<Clock::time_point> takeDueRecheck(int& timeout);
-
-    std::filesystem::path m_folder;
-    std::function<void()> m_changed;
-    int m_inotify = -1;
-    int m_folderWatch = -1;
-    int m_parentWatch = -1;
-    std::array<int, 2> m_wakePipe {-1, -1};
-    std::atomic<bool> m_stopping {false};
-    std::mutex m_mutex;
-    std::optional<Clock::time_point> m_recheck;
-    std::thread m_thread;
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
 } // namespace corvane

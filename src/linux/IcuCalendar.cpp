@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 namespace corvane {
 
@@ -38,13 +39,25 @@ Date fromUDate(UDate udate, microseconds remainder)
 
 struct IcuCalendar::Impl {
     std::unique_ptr<icu::Calendar> calendar;
-    bool followsHost = false;
+    std::optional<std::string> zone; // none: the host's, looked up at every use
+    bool made = false;
 
     // The calendar in the host's zone as it is now: a laptop that travels
     // gets its "today" and "tomorrow" from where it is, without a restart.
+    // Made at its first use, so that a Corvane that has no reminder pending
+    // never loads ICU's calendar data.
     icu::Calendar* current()
     {
-        if (calendar && followsHost)
+        if (!made) {
+            made = true;
+            UErrorCode status = U_ZERO_ERROR;
+            auto* timeZone = zone ? icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(*zone))
+                                  : icu::TimeZone::createDefault();
+            calendar.reset(icu::Calendar::createInstance(timeZone, icu::Locale::getDefault(), status));
+            if (U_FAILURE(status))
+                calendar.reset();
+        }
+        if (calendar && !zone)
             calendar->adoptTimeZone(icu::TimeZone::detectHostTimeZone());
         return calendar.get();
     }
@@ -53,22 +66,12 @@ struct IcuCalendar::Impl {
 IcuCalendar::IcuCalendar()
     : m_impl(std::make_unique<Impl>())
 {
-    UErrorCode status = U_ZERO_ERROR;
-    m_impl->calendar.reset(
-        icu::Calendar::createInstance(icu::TimeZone::createDefault(), icu::Locale::getDefault(), status));
-    if (U_FAILURE(status))
-        m_impl->calendar.reset();
-    m_impl->followsHost = true;
 }
 
 IcuCalendar::IcuCalendar(const std::string& timeZoneId)
     : m_impl(std::make_unique<Impl>())
 {
-    UErrorCode status = U_ZERO_ERROR;
-    auto* zone = icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZoneId));
-    m_impl->calendar.reset(icu::Calendar::createInstance(zone, icu::Locale::getDefault(), status));
-    if (U_FAILURE(status))
-        m_impl->calendar.reset();
+    m_impl->zone = timeZoneId;
 }
 
 IcuCalendar::~IcuCalendar() = default;

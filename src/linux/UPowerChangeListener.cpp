@@ -76,16 +76,21 @@ void UPowerChangeListener::subscribe(bool on)
     }
 }
 
-bool UPowerChangeListener::isListable(const QString& path)
+UPowerChangeListener::Seen UPowerChangeListener::lookUp(const QString& path)
 {
+    const auto name = path.toStdString();
     std::lock_guard lock(m_listed->mutex);
-    return !m_listed->neverListed.contains(path.toStdString());
+    if (!m_listed->known)
+        return Seen::listable;
+    if (!m_listed->listed.contains(name))
+        return Seen::notListed;
+    return m_listed->neverListed.contains(name) ? Seen::neverListable : Seen::listable;
 }
 
 void UPowerChangeListener::onDeviceAddedOrRemoved(const QDBusMessage& message)
 {
     const auto path = message.arguments().value(0).value<QDBusObjectPath>().path();
-    if (message.member() == QStringLiteral("DeviceAdded") || isListable(path))
+    if (message.member() == QStringLiteral("DeviceAdded") || lookUp(path) == Seen::listable)
         notify();
 }
 
@@ -93,7 +98,10 @@ void UPowerChangeListener::onPropertiesChanged(const QDBusMessage& message)
 {
     if (message.arguments().value(0).toString() != kDeviceInterface)
         return;
-    if (UPowerDeviceMapping::changeMatters(isListable(message.path()), changedNames(message)))
+    // A path the last read was not given holds nothing shown: UPower's display device, which sums up the
+    // machine's own batteries and changes with them. A new device is announced with DeviceAdded first.
+    const auto seen = lookUp(message.path());
+    if (seen != Seen::notListed && UPowerDeviceMapping::changeMatters(seen == Seen::listable, changedNames(message)))
         notify();
 }
 

@@ -16,10 +16,13 @@ class QDBusMessage;
 
 namespace corvane {
 
-// What the last read learnt about each device path: the paths of devices that
-// can never be listed. Written by the reader's thread, read on the main thread.
+// What the last read learnt about each device path: the paths UPower listed,
+// and of those the devices that can never be listed. Before the first read,
+// nothing is known. Written by the reader's thread, read on the main thread.
 struct UPowerListedPaths {
     std::mutex mutex;
+    bool known = false;
+    std::set<std::string> listed;
     std::set<std::string> neverListed;
 };
 
@@ -43,8 +46,10 @@ private Q_SLOTS:
     void onOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
+    enum class Seen { notListed, neverListable, listable };
+
     void subscribe(bool on);
-    bool isListable(const QString& path);
+    Seen lookUp(const QString& path);
     void notify();
 
     QDBusConnection m_bus;

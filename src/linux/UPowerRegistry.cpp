@@ -201,15 +201,20 @@ private:
         return devices;
     }
 
-    // Tells the change listener which paths hold devices that are never listed.
+    // Tells the change listener which paths UPower listed and which of them hold devices that are never listed.
     void remember(const QList<QDBusObjectPath>& paths, const std::vector<UPowerDevice>& devices)
     {
+        std::set<std::string> listed;
         std::set<std::string> neverListed;
         for (std::size_t i = 0; i < devices.size(); ++i) {
+            auto path = paths[static_cast<qsizetype>(i)].path().toStdString();
             if (!UPowerDeviceMapping::couldList(devices[i]))
-                neverListed.insert(paths[static_cast<qsizetype>(i)].path().toStdString());
+                neverListed.insert(path);
+            listed.insert(std::move(path));
         }
         std::lock_guard lock(m_listed->mutex);
+        m_listed->known = true;
+        m_listed->listed = std::move(listed);
         m_listed->neverListed = std::move(neverListed);
     }
 

@@ -1,5 +1,7 @@
 #include "linux/FileSettingsStore.h"
 
+#include "core/runtime/ThreadClock.h"
+
 #include "linux/PrivateBus.h"
 #include "linux/SettingsFiles.h"
 
@@ -27,6 +29,7 @@ protected:
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
     }
 
+    ThreadClock m_clock;
     QTemporaryDir m_folder;
     const fs::path m_file = m_folder.filePath("corvane/settings.toml").toStdString();
 };
@@ -37,7 +40,7 @@ protected:
 // is set aside once, values start fresh, and observers hear of it.
 TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled)
 {
-    FileSettingsStore store(m_file);
+    FileSettingsStore store(m_file, m_clock);
     std::atomic<int> changes {0};
     auto token = store.observe("threshold", [&] { ++changes; });
     fs::create_directories(m_file.parent_path());
@@ -60,7 +63,7 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled
 TEST_F(FileSettingsStoreTest, HandEditsAreReadInFoldersTheStoreMade)
 {
     const auto file = fs::path(m_folder.path().toStdString()) / "config" / "corvane" / "settings.toml";
-    FileSettingsStore store(file);
+    FileSettingsStore store(file, m_clock);
     store.setValue("threshold", std::int64_t {15});
     std::ofstream(file) << "threshold = 25\n";
     EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {25}); }, 2000));
@@ -73,7 +76,7 @@ TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSet
     fs::create_directories(m_file.parent_path());
     std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
     ::testing::internal::CaptureStderr();
-    FileSettingsStore store(m_file);
+    FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(keptAside(), 0U) << "judged before it settled";
     EXPECT_TRUE(QTest::qWaitFor([&] { return keptAside() == 1; }, 2000));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
@@ -84,7 +87,7 @@ TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSet
 // the person typed survives, set aside before the write.
 TEST_F(FileSettingsStoreTest, ABrokenEditFollowedAtOnceByAWriteIsKeptAside)
 {
-    FileSettingsStore store(m_file);
+    FileSettingsStore store(m_file, m_clock);
     store.setValue("showMenuBar", true);
     std::ofstream(m_file) << "threshold = [15\n";
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
@@ -99,7 +102,7 @@ TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
     std::ofstream(m_file) << "interval = 60\n" << std::string(50'000'000, '#');
     fs::last_write_time(m_file, fs::file_time_type::clock::now() - hours(1));
     const auto started = steady_clock::now();
-    FileSettingsStore store(m_file);
+    FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(store.value("interval"), SettingValue());
     EXPECT_LT(steady_clock::now() - started, seconds(5));
     store.setValue("threshold", std::int64_t {15});
@@ -113,7 +116,7 @@ TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
 TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
 {
     std::ofstream(m_file.parent_path().string()) << "in the way";
-    FileSettingsStore store(m_file);
+    FileSettingsStore store(m_file, m_clock);
     ::testing::internal::CaptureStderr();
     store.setValue("threshold", std::int64_t {25});
     store.setValue("interval", std::int64_t {120});
@@ -159,7 +162,7 @@ TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedVal
         writer->waitForFinished();
         const auto last = acknowledged();
         ASSERT_GE(readInteger("interval"), last) << "seed " << seed << ", round " << round;
-        FileSettingsStore reader(m_file);
+        FileSettingsStore reader(m_file, m_clock);
         for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
             EXPECT_GE(std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
                 << "seed " << seed << ", round " << round << ", value " << written;

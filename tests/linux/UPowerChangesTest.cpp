@@ -91,7 +91,7 @@ TEST_F(UPowerChangesTest, ABurstOfChangesGivesOneOrTwoRefreshes)
     EXPECT_EQ(listedPercent(), 1) << "the last reading is shown";
 }
 
-TEST_F(UPowerChangesTest, ALaptopBatteryTickingAndFiguresNobodyShowsGiveNoRefresh)
+TEST_F(UPowerChangesTest, ALaptopBatteryTickingItsDisplayDeviceAndFiguresNobodyShowsGiveNoRefresh)
 {
     for (int tick = 0; tick < 5; ++tick) {
         setProperties("BAT0",
@@ -102,6 +102,8 @@ TEST_F(UPowerChangesTest, ALaptopBatteryTickingAndFiguresNobodyShowsGiveNoRefres
                 .arg(7200 - 30 * tick)
                 .arg(80 - tick));
         setProperties("kbd", QStringLiteral("{'UpdateTime': dbus.UInt64(%1)}").arg(1000 + 30 * tick));
+        // UPower's display device (never listed by EnumerateDevices) follows the laptop battery.
+        setProperties("DisplayDevice", QStringLiteral("{'Percentage': dbus.Double(%1)}").arg(80 - tick));
     }
     EXPECT_EQ(refreshes(), 0U);
 }
