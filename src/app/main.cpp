@@ -5,6 +5,7 @@
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
 #include "core/runtime/ThreadPoolExecutor.h"
+#include "linux/ColorSchemePortal.h"
 #include "linux/DesktopSystemEvents.h"
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
@@ -135,5 +136,7 @@ int main(int argc, char** argv)
     corvane::TrayHost trayHost(sessionBus);
     corvane::CorvaneApp app(platform, trayAvailable(trayHost));
     followTrayHost(trayHost, app);
+    corvane::ColorSchemePortal colorScheme(sessionBus);
+    QObject::connect(&colorScheme, &corvane::ColorSchemePortal::changed, &app, &corvane::CorvaneApp::setColorScheme);
     return QApplication::exec();
 }

@@ -9,6 +9,7 @@
 #include "ui/Resources.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QCursor>
 #include <QEvent>
 #include <QMenu>
@@ -24,19 +25,24 @@ namespace corvane {
 
 namespace {
 
+// The glyph inside a light outline, for any panel; the bare glyph for a panel of a known scheme.
 const QString kMenubarIcon = QStringLiteral(":/images/MenubarIcon");
+const QString kMenubarGlyph = QStringLiteral(":/images/MenubarGlyph");
+const QColor kGlyphOnDark {0xf4, 0xf4, 0xf4};
 
 // A click on the tray item while the popup is open first takes the focus away
 // (which hides it) and then arrives as a click: it must not reopen it.
 constexpr std::chrono::milliseconds kReopenGuard {400};
 
-QIcon menubarIcon()
+QIcon menubarIcon(ColorScheme scheme)
 {
-    const QSizeF size = CorvaneApp::menubarIconSize(QSizeF(svgResourceSize(kMenubarIcon)));
+    const QString& image = scheme == ColorScheme::NoPreference ? kMenubarIcon : kMenubarGlyph;
+    const QColor* recolor = scheme == ColorScheme::Dark ? &kGlyphOnDark : nullptr;
+    const QSizeF size = CorvaneApp::menubarIconSize(QSizeF(svgResourceSize(image)));
     QIcon result;
     for (qreal ratio : {1.0, 2.0}) {
         const QSize pixels(static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height())));
-        result.addPixmap(renderSvgResource(kMenubarIcon, pixels, ratio));
+        result.addPixmap(renderSvgResource(image, pixels, ratio, recolor));
     }
     return result;
 }
@@ -91,7 +97,7 @@ void CorvaneApp::setTrayAvailable(bool available)
 
 void CorvaneApp::makeTrayIcon()
 {
-    m_tray = new QSystemTrayIcon(menubarIcon(), this);
+    m_tray = new QSystemTrayIcon(menubarIcon(m_colorScheme), this);
     m_tray->setToolTip(QCoreApplication::applicationName());
     QMenu* menu = m_window->menuButtonView()->menu();
     m_tray->setContextMenu(menu);
@@ -102,6 +108,13 @@ void CorvaneApp::makeTrayIcon()
         else if (reason == QSystemTrayIcon::Context && !menu->isVisible())
             menu->popup(QCursor::pos());
     });
+}
+
+void CorvaneApp::setColorScheme(ColorScheme scheme)
+{
+    m_colorScheme = scheme;
+    if (m_tray != nullptr)
+        m_tray->setIcon(menubarIcon(scheme));
 }
 
 void CorvaneApp::onActivate()
