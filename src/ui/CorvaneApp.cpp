@@ -164,7 +164,10 @@ void CorvaneApp::placeWindow()
     const QScreen* screen = QApplication::screenAt(onScreen);
     if (screen == nullptr)
         screen = QApplication::primaryScreen();
-    m_window->move(popupPosition(m_itemGeometry, m_pointer, m_window->size(), screen->availableGeometry()));
+    // The window's own area, not its frame: after it stood in as an ordinary
+    // window, Qt may still count the frame the window manager gave it then.
+    const QSize size = m_window->size();
+    m_window->setGeometry(QRect(popupPosition(m_itemGeometry, m_pointer, size, screen->availableGeometry()), size));
 }
 
 bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
