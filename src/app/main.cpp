@@ -104,7 +104,9 @@ void followTrayHost(corvane::TrayHost& host, QtTray& tray, corvane::CorvaneApp& 
         // A panel offers its kinds one after the other, and Qt follows the
         // XEmbed selection on a connection of its own: look again a moment later.
         const auto again = [&tray, &app, &restart] {
-            app.setTrayAvailable(tray.available());
+            // Only a change: a fresh item for a host that has one already would replace it under the user.
+            if (const bool now = tray.available(); now != (app.trayIcon() != nullptr))
+                app.setTrayAvailable(now);
             if (restart || !tray.ofTheOtherKindOnly())
                 return;
             std::cerr << "corvane: the tray is now of another kind; starting afresh to show the item there"
