@@ -12,6 +12,7 @@ packages=(
     dbus dbus-x11 python3 python3-dbus python3-gi python3-dbusmock
     upower umockdev gir1.2-umockdev-1.0
     weston xvfb xauth xdotool x11-apps x11-utils imagemagick fonts-dejavu-core
+    xfce4-panel xfconf xfwm4 tint2 dunst
     clang libclang-rt-14-dev
     appstream dpkg-dev file
 )

@@ -100,7 +100,7 @@ DEMO_DEVICES = [
 
 
 class SimulatedDesktop:
-    def __init__(self, with_display=True, with_tray=False, with_upower_mock=True):
+    def __init__(self, with_display=True, with_tray=False, with_upower_mock=True, with_notification_mock=True):
         self.folder = tempfile.mkdtemp(prefix="corvane-desktop-")
         self.config_home = os.path.join(self.folder, "config")
         os.makedirs(self.config_home, mode=0o700)
@@ -112,8 +112,9 @@ class SimulatedDesktop:
             self.session_address = self._start_bus("session")
             self.system_bus = dbus.bus.BusConnection(self.system_address)
             self.session_bus = dbus.bus.BusConnection(self.session_address)
+            left_out = {"upower": not with_upower_mock, "notifications": not with_notification_mock}
             for label in PEERS:
-                if label != "upower" or with_upower_mock:
+                if not left_out.get(label):
                     self.start_peer(label)
             if with_tray:
                 self.start_tray_host()

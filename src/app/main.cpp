@@ -5,6 +5,7 @@
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
 #include "core/runtime/ThreadPoolExecutor.h"
+#include "linux/ColorSchemePortal.h"
 #include "linux/DesktopSystemEvents.h"
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
@@ -35,6 +36,10 @@
 #include <QUrl>
 
 #include <iostream>
+#include <optional>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -54,40 +59,70 @@ QString notificationIcon()
 }
 
 // Qt settles on the status-notifier watcher or XEmbed at its first look and
-// keeps that answer, so it is asked only once a host of either kind is there.
-bool trayAvailable(const corvane::TrayHost& host)
-{
-    return (host.hasStatusNotifierHost() || host.hasXEmbedTray()) && QSystemTrayIcon::isSystemTrayAvailable();
-}
+// keeps that answer for the whole process, so it is asked only once a host of
+// either kind is there, and the kind it settled on is remembered here.
+class QtTray {
+public:
+    explicit QtTray(const corvane::TrayHost& host)
+        : m_host(host)
+    {
+    }
 
-// The tray item comes and goes with the tray host.
-void followTrayHost(corvane::TrayHost& host, corvane::CorvaneApp& app)
+    // A host of the kind Qt serves is there.
+    bool available()
+    {
+        const bool statusNotifier = m_host.hasStatusNotifierHost();
+        if (!statusNotifier && !m_host.hasXEmbedTray())
+            return false;
+        if (!m_statusNotifier)
+            m_statusNotifier = statusNotifier;
+        return (*m_statusNotifier ? statusNotifier : m_host.hasXEmbedTray())
+            && QSystemTrayIcon::isSystemTrayAvailable();
+    }
+
+    // The only host is of the other kind (a panel replaced by another): only
+    // a fresh process can show the item there.
+    bool ofTheOtherKindOnly() const
+    {
+        const bool statusNotifier = m_host.hasStatusNotifierHost(), xembed = m_host.hasXEmbedTray();
+        return m_statusNotifier && (*m_statusNotifier ? xembed && !statusNotifier : statusNotifier && !xembed);
+    }
+
+private:
+    const corvane::TrayHost& m_host;
+    std::optional<bool> m_statusNotifier;
+};
+
+// The tray item comes and goes with the tray host; where the host is of a kind
+// Qt no longer offers, Corvane quits to start afresh, and sets `restart`.
+void followTrayHost(corvane::TrayHost& host, QtTray& tray, corvane::CorvaneApp& app, bool& restart)
 {
-    QObject::connect(&host, &corvane::TrayHost::changed, &app, [&host, &app] {
-        app.setTrayAvailable(trayAvailable(host));
-        // Qt follows the XEmbed selection on a connection of its own and may see a new tray a moment later.
-        if (host.hasXEmbedTray() && !QSystemTrayIcon::isSystemTrayAvailable())
-            QTimer::singleShot(
-                std::chrono::seconds(1), &app, [&host, &app] { app.setTrayAvailable(trayAvailable(host)); });
+    QObject::connect(&host, &corvane::TrayHost::changed, &app, [&tray, &app, &restart] {
+        const bool available = tray.available();
+        app.setTrayAvailable(available);
+        if (available)
+            return;
+        // A panel offers its kinds one after the other, and Qt follows the
+        // XEmbed selection on a connection of its own: look again a moment later.
+        const auto again = [&tray, &app, &restart] {
+            // Only a change: a fresh item for a host that has one already would replace it under the user.
+            if (const bool now = tray.available(); now != (app.trayIcon() != nullptr))
+                app.setTrayAvailable(now);
+            if (restart || !tray.ofTheOtherKindOnly())
+                return;
+            std::cerr << "corvane: the tray is now of another kind; starting afresh to show the item there"
+                      << std::endl;
+            restart = true;
+            QCoreApplication::quit();
+        };
+        QTimer::singleShot(std::chrono::seconds(2), &app, again);
     });
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The program once its command line is read: its exit status. Sets `restart`
+// when it quit in order to start afresh.
+int runCorvane(int argc, char** argv, bool& restart)
 {
-    QApplication::setApplicationName(QStringLiteral("corvane"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    // Before the application object, which needs a display: `--version` and
-    // `--help` must work without one.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (const auto outcome = corvane::parseCommandLine(arguments); !outcome.run) {
-        (outcome.status == 0 ? std::cout : std::cerr) << outcome.output.toStdString() << std::flush;
-        return outcome.status;
-    }
-
     // Before the toolkit starts any thread, so that none of them takes these signals.
     corvane::QuitSignals::blockQuitSignals();
     QApplication application(argc, argv);
@@ -136,7 +171,36 @@ int main(int argc, char** argv)
     const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
         activation, keyboard, alerts, loginItem, calendar, texts, history};
     corvane::TrayHost trayHost(sessionBus);
-    corvane::CorvaneApp app(platform, trayAvailable(trayHost));
-    followTrayHost(trayHost, app);
+    QtTray tray(trayHost);
+    corvane::CorvaneApp app(platform, tray.available());
+    followTrayHost(trayHost, tray, app, restart);
+    corvane::ColorSchemePortal colorScheme(sessionBus);
+    QObject::connect(&colorScheme, &corvane::ColorSchemePortal::changed, &app, &corvane::CorvaneApp::setColorScheme);
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    // Before the application object, which needs a display: `--version` and
+    // `--help` must work without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto outcome = corvane::parseCommandLine(arguments); !outcome.run) {
+        (outcome.status == 0 ? std::cout : std::cerr) << outcome.output.toStdString() << std::flush;
+        return outcome.status;
+    }
+
+    // Kept as given: the application object takes its own options out of argv.
+    std::vector<char*> original(argv, argv + argc);
+    original.push_back(nullptr);
+    bool restart = false;
+    const int status = runCorvane(argc, argv, restart);
+    if (restart)
+        ::execv("/proc/self/exe", original.data());
+    return status;
 }

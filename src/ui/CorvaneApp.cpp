@@ -10,6 +10,7 @@
 #include "ui/Resources.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QCursor>
 #include <QEvent>
 #include <QMenu>
@@ -25,19 +26,24 @@ namespace corvane {
 
 namespace {
 
+// The glyph inside a light outline, for any panel; the bare glyph for a panel of a known scheme.
 const QString kMenubarIcon = QStringLiteral(":/images/MenubarIcon");
+const QString kMenubarGlyph = QStringLiteral(":/images/MenubarGlyph");
+const QColor kGlyphOnDark {0xf4, 0xf4, 0xf4};
 
 // A click on the tray item while the popup is open first takes the focus away
 // (which hides it) and then arrives as a click: it must not reopen it.
 constexpr std::chrono::milliseconds kReopenGuard {400};
 
-QIcon menubarIcon()
+QIcon menubarIcon(ColorScheme scheme)
 {
-    const QSizeF size = CorvaneApp::menubarIconSize(QSizeF(svgResourceSize(kMenubarIcon)));
+    const QString& image = scheme == ColorScheme::NoPreference ? kMenubarIcon : kMenubarGlyph;
+    const QColor* recolor = scheme == ColorScheme::Dark ? &kGlyphOnDark : nullptr;
+    const QSizeF size = CorvaneApp::menubarIconSize(QSizeF(svgResourceSize(image)));
     QIcon result;
     for (qreal ratio : {1.0, 2.0}) {
         const QSize pixels(static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height())));
-        result.addPixmap(renderSvgResource(kMenubarIcon, pixels, ratio));
+        result.addPixmap(renderSvgResource(image, pixels, ratio, recolor));
     }
     return result;
 }
@@ -95,7 +101,7 @@ void CorvaneApp::setTrayAvailable(bool available)
 
 void CorvaneApp::makeTrayIcon()
 {
-    m_tray = new QSystemTrayIcon(menubarIcon(), this);
+    m_tray = new QSystemTrayIcon(menubarIcon(m_colorScheme), this);
     showTrayToolTip();
     QMenu* menu = m_window->menuButtonView()->menu();
     m_tray->setContextMenu(menu);
@@ -106,6 +112,13 @@ void CorvaneApp::makeTrayIcon()
         else if (reason == QSystemTrayIcon::Context && !menu->isVisible())
             menu->popup(QCursor::pos());
     });
+}
+
+void CorvaneApp::setColorScheme(ColorScheme scheme)
+{
+    m_colorScheme = scheme;
+    if (m_tray != nullptr)
+        m_tray->setIcon(menubarIcon(scheme));
 }
 
 void CorvaneApp::onActivate()
@@ -162,7 +175,10 @@ void CorvaneApp::placeWindow()
     const QScreen* screen = QApplication::screenAt(onScreen);
     if (screen == nullptr)
         screen = QApplication::primaryScreen();
-    m_window->move(popupPosition(m_itemGeometry, m_pointer, m_window->size(), screen->availableGeometry()));
+    // The window's own area, not its frame: after it stood in as an ordinary
+    // window, Qt may still count the frame the window manager gave it then.
+    const QSize size = m_window->size();
+    m_window->setGeometry(QRect(popupPosition(m_itemGeometry, m_pointer, size, screen->availableGeometry()), size));
 }
 
 bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)

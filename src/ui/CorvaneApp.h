@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ColorScheme.h"
 #include "core/runtime/Subscription.h"
 #include "qt/QtMainExecutor.h"
 
@@ -46,6 +47,10 @@ public:
     // restarted or replaced tray host needs to see it.
     void setTrayAvailable(bool available);
 
+    // The desktop's scheme picks the tray glyph: light on a dark panel, dark
+    // on a light one, and without a preference one that reads on both.
+    void setColorScheme(ColorScheme scheme);
+
     void showWindow();
     void toggleWindow();
 
@@ -71,6 +76,7 @@ private:
     const Texts& m_texts;
     QSystemTrayIcon* m_tray = nullptr;
     bool m_fallback = false;
+    ColorScheme m_colorScheme = ColorScheme::NoPreference;
     QElapsedTimer m_sinceHidden;
     // Where the tray item and the pointer were when the window was last
     // opened from it: the window is placed against them at every size.

@@ -13,6 +13,8 @@
 #include <QSystemTrayIcon>
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace corvane {
 namespace {
@@ -144,22 +146,47 @@ double contrast(QColor a, QColor b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-TEST_F(CorvaneAppTest, TrayIconStandsOutAtThreeToOneOnLightMidAndDarkPanels)
+// How many of the icon's pixels stand out at 3:1 from `panel` when drawn on it.
+int standingOut(const QPixmap& icon, QColor panel)
 {
+    QImage over(icon.size(), QImage::Format_RGB32);
+    over.fill(panel);
+    QPainter(&over).drawPixmap(0, 0, icon);
+    int count = 0;
+    for (int y = 0; y < over.height(); ++y)
+        for (int x = 0; x < over.width(); ++x)
+            count += contrast(over.pixelColor(x, y), panel) >= 3.0 ? 1 : 0;
+    return count;
+}
+
+TEST_F(CorvaneAppTest, TrayIconStandsOutAtThreeToOneOnThePanelsOfTheDesktopsColorScheme)
+{
+    const QColor white(Qt::white), light(0xd6, 0xd6, 0xd6), mid(0x80, 0x80, 0x80), dark(0x2b, 0x2b, 0x2b),
+        black(Qt::black);
+    // The panels each scheme's glyph reads on, and one it fades on: the sign that the scheme picked it.
+    const struct {
+        ColorScheme scheme;
+        std::vector<QColor> readsOn;
+        std::optional<QColor> fadesOn;
+    } table[] = {
+        {ColorScheme::NoPreference, {white, light, mid, dark, black}, std::nullopt},
+        {ColorScheme::Light, {white, light}, black},
+        {ColorScheme::Dark, {mid, dark, black}, white},
+    };
     auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
-    const QPixmap icon = app->trayIcon()->icon().pixmap(QSize(32, 22));
-    ASSERT_FALSE(icon.isNull());
-    for (const QColor panel : {QColor(Qt::white), QColor(0xd6, 0xd6, 0xd6), QColor(0x80, 0x80, 0x80),
-             QColor(0x2b, 0x2b, 0x2b), QColor(Qt::black)}) {
-        QImage over(icon.size(), QImage::Format_RGB32);
-        over.fill(panel);
-        QPainter(&over).drawPixmap(0, 0, icon);
-        int standingOut = 0;
-        for (int y = 0; y < over.height(); ++y)
-            for (int x = 0; x < over.width(); ++x)
-                standingOut += contrast(over.pixelColor(x, y), panel) >= 3.0 ? 1 : 0;
-        // The battery's outline alone is some 60 pixels.
-        EXPECT_GE(standingOut, 60) << panel.name().toStdString();
+    for (const auto& row : table) {
+        app->setColorScheme(row.scheme);
+        const QPixmap changed = app->trayIcon()->icon().pixmap(QSize(32, 22));
+        app->setTrayAvailable(true); // the host restarts: the fresh item keeps the scheme
+        for (const QPixmap& icon : {changed, app->trayIcon()->icon().pixmap(QSize(32, 22))}) {
+            ASSERT_FALSE(icon.isNull());
+            // The battery's outline alone is some 60 pixels.
+            for (const QColor& panel : row.readsOn)
+                EXPECT_GE(standingOut(icon, panel), 60) << int(row.scheme) << panel.name().toStdString();
+            if (row.fadesOn) {
+                EXPECT_LT(standingOut(icon, *row.fadesOn), 10) << int(row.scheme);
+            }
+        }
     }
 }
 
