@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     libgtest-dev libgmock-dev googletest
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    qt6-qpa-plugins qt6-wayland libqt6svg6 qt6-charts-dev libqt6charts6 libqt6opengl6-dev libgl-dev libxcb1-dev
+    qt6-qpa-plugins qt6-gtk-platformtheme qt6-wayland libqt6svg6 qt6-charts-dev libqt6charts6 libqt6opengl6-dev libgl-dev libxcb1-dev
     libicu-dev libtomlplusplus-dev libsqlite3-dev
     dbus dbus-x11 python3 python3-dbus python3-gi python3-dbusmock
     upower umockdev gir1.2-umockdev-1.0

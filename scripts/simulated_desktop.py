@@ -2,7 +2,8 @@
 desktop is: its own system and session buses (dbus-daemons with a config of
 their own), python-dbusmock's UPower, logind and notification server on them,
 an optional status-notifier watcher (so that Qt offers a tray item over D-Bus),
-Xvfb when asked, and a temporary settings folder.
+an accessibility bus and registry when asked (so that a test reads the windows
+as a screen reader does), Xvfb when asked, and a temporary settings folder.
 
 Run by scripts/run.sh's simulated mode (see demo below), by the benchmarks and
 by the tests of the built program. Every process is started here and stopped
@@ -31,6 +32,9 @@ LOGIND = "org.freedesktop.login1"
 LOGIND_PATH = "/org/freedesktop/login1"
 WATCHER = "org.kde.StatusNotifierWatcher"
 WATCHER_PATH = "/StatusNotifierWatcher"
+ATSPI_REGISTRY = "org.a11y.atspi.Registry"
+ATSPI_ROOT = "/org/a11y/atspi/accessible/root"
+ATSPI_ACCESSIBLE = "org.a11y.atspi.Accessible"
 
 # The peers each desktop starts: label -> (bus name, which bus, dbusmock arguments).
 PEERS = {
@@ -194,6 +198,35 @@ class SimulatedDesktop:
         watcher.terminate()
         watcher.wait(timeout=10)
         wait_for(lambda: not self.session_bus.name_has_owner(WATCHER), what="the watcher gone")
+
+    def start_accessibility(self):
+        """What a desktop with assistive technologies on offers, as at-spi's bus launcher does: the address
+        of the accessibility bus (the session bus serves as one), and a registry that applications join."""
+        self.peers["a11y"] = self._start_mock("a11y", "org.a11y.Bus", self.session_bus,
+                                              ["org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus"])
+        launcher = self.mock(self.session_bus, "org.a11y.Bus", "/org/a11y/bus")
+        launcher.AddMethod("org.a11y.Bus", "GetAddress", "", "s", f"ret = '{self.session_address}'")
+        launcher.AddProperties("org.a11y.Status", {"IsEnabled": True, "ScreenReaderEnabled": True})
+        self.peers["registry"] = self._start_mock(
+            "registry", ATSPI_REGISTRY, self.session_bus, [ATSPI_REGISTRY, ATSPI_ROOT, "org.a11y.atspi.Socket"])
+        self.mock(self.session_bus, ATSPI_REGISTRY, ATSPI_ROOT).AddMethod(
+            "org.a11y.atspi.Socket", "Embed", "(so)", "(so)",
+            f"ret = ('{ATSPI_REGISTRY}', dbus.ObjectPath('{ATSPI_ROOT}'))")
+
+    def accessible_windows(self):
+        """The (role, name) of each top-level window of the application that joined the registry last,
+        as a screen reader reads them."""
+        calls = self.mock(self.session_bus, ATSPI_REGISTRY, ATSPI_ROOT).GetCalls()
+        joined = [str(args[0][0]) for _, method, args in calls if method == "Embed"]
+        if not joined:
+            return []
+        root = self.session_bus.get_object(joined[-1], ATSPI_ROOT, introspect=False)
+        windows = []
+        for owner, path in root.GetChildren(dbus_interface=ATSPI_ACCESSIBLE):
+            window = self.session_bus.get_object(owner, path, introspect=False)
+            name = window.Get(ATSPI_ACCESSIBLE, "Name", dbus_interface=dbus.PROPERTIES_IFACE)
+            windows.append((str(window.GetRoleName(dbus_interface=ATSPI_ACCESSIBLE)), str(name)))
+        return windows
 
     def _start_xvfb(self):
         read, write = os.pipe()
@@ -361,6 +394,13 @@ class SimulatedDesktop:
         )
         ids = result.stdout.split()
         return ids[-1] if ids else None
+
+    def window_size(self, window):
+        """The width and height of a window, in pixels."""
+        result = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=self.environment(),
+                                capture_output=True, text=True, check=True)
+        geometry = dict(line.split("=", 1) for line in result.stdout.split())
+        return int(geometry["WIDTH"]), int(geometry["HEIGHT"])
 
     def visible_windows(self):
         """Every mapped top-level window, named or not (menus have no name)."""

@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -21,12 +22,16 @@ qreal msecs(Date time)
 }
 
 const QColor kChargingShade {0x1f, 0x9d, 0x3c, 70};
+const QColor kChargingShadeOnDark {0x3c, 0xd2, 0x5f, 90};
 const QColor kThresholdColor {0xd7, 0x26, 0x1e};
+// The level in one colour on every chart, whatever else a chart holds.
+const QColor kLevelColor {0x1f, 0x6f, 0xd1};
+const QColor kLevelColorOnDark {0x5a, 0xa9, 0xf5};
 
 QString localized(const Texts& texts, const char* key) { return QString::fromStdString(texts.localized(key)); }
 
 // One shaded band from the floor to the top over [start, end].
-QAreaSeries* chargingBand(qreal start, qreal end, QObject* parent)
+QAreaSeries* chargingBand(qreal start, qreal end, const QColor& shade, QObject* parent)
 {
     auto* upper = new QLineSeries(parent);
     upper->append(start, 100);
@@ -36,7 +41,7 @@ QAreaSeries* chargingBand(qreal start, qreal end, QObject* parent)
     lower->append(end, 0);
     auto* band = new QAreaSeries(upper, lower);
     band->setObjectName(QStringLiteral("charging"));
-    band->setColor(kChargingShade);
+    band->setColor(shade);
     band->setBorderColor(Qt::transparent);
     return band;
 }
@@ -76,13 +81,20 @@ QChart* historyChart(const QString& title, const std::vector<BatteryReading>& re
     chart->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
+    // The plot gets the room: thin margins around it.
+    chart->setMargins(QMargins(4, 0, 8, 0));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
 
     auto* level = new QLineSeries(chart);
     level->setName(localized(texts, "Battery level"));
     level->setObjectName(QStringLiteral("level"));
+    level->setPen(QPen(dark ? kLevelColorOnDark : kLevelColor, 2));
     const auto bands = traceLevel(readings, from, now, *level);
+    // A line too short to see (a device first seen moments ago) shows its readings as dots.
+    const qreal shortest = (msecs(now) - msecs(from)) / 100;
+    level->setPointsVisible(level->count() > 0 && level->at(level->count() - 1).x() - level->at(0).x() < shortest);
     for (const auto& [start, end] : bands) {
-        auto* band = chargingBand(start, end, chart);
+        auto* band = chargingBand(start, end, dark ? kChargingShadeOnDark : kChargingShade, chart);
         band->setName(localized(texts, "Charging"));
         chart->addSeries(band);
     }

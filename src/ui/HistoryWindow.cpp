@@ -16,7 +16,7 @@ namespace corvane {
 
 namespace {
 
-constexpr int kChartHeight = 220;
+constexpr int kChartHeight = 260;
 
 QString localized(const Texts& texts, const char* key) { return QString::fromStdString(texts.localized(key)); }
 

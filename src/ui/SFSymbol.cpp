@@ -5,6 +5,7 @@
 #include "ui/Resources.h"
 
 #include <QAction>
+#include <QGuiApplication>
 
 #include <utility>
 
@@ -29,6 +30,16 @@ std::optional<SFSymbol> fromRawValue(std::string_view raw)
     }
     return std::nullopt;
 }
+
+QColor symbolColor(const QPalette& palette)
+{
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor window = palette.color(QPalette::Window);
+    const auto mix = [](int ink, int paper) { return (3 * ink + paper + 2) / 4; };
+    return {mix(text.red(), window.red()), mix(text.green(), window.green()), mix(text.blue(), window.blue())};
+}
+
+QIcon icon(SFSymbol symbol) { return icon(symbol, symbolColor(QGuiApplication::palette())); }
 
 QIcon icon(SFSymbol symbol, const QColor& color)
 {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QPalette>
 #include <QString>
 
 #include <array>
@@ -46,14 +47,17 @@ std::string_view rawValue(SFSymbol symbol);
 // else, the empty string included.
 std::optional<SFSymbol> fromRawValue(std::string_view raw);
 
-// The default colour of every symbol, a dark grey that reads on light and
-// mid-grey backgrounds alike.
-inline const QColor kSymbolColor {0x3c, 0x3c, 0x3c};
+// The default colour of every symbol: the palette's text softened a quarter
+// towards its window colour, a dark grey on a light palette (0x3c3c3c on
+// Qt's own) and a light grey on a dark one.
+QColor symbolColor(const QPalette& palette);
 
 // The symbol's icon drawn in `color` (its strokes and fills recoloured), at the
 // usual small sizes; an empty icon for a symbol no view draws. Main thread (it
 // renders pixmaps).
-QIcon icon(SFSymbol symbol, const QColor& color = kSymbolColor);
+QIcon icon(SFSymbol symbol, const QColor& color);
+// The same in the symbol colour of the application's palette at the time of the call.
+QIcon icon(SFSymbol symbol);
 
 // An icon followed by a localised title that runs `action` once per
 // activation and never on its own. Copies share nothing but the action.

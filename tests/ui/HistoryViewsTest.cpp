@@ -90,7 +90,7 @@ protected:
     {
         fake.history.stored = drain(now - hours(1), 40, 90, true);
         fake.history.stored.push_back({"B2", "Mouse", now - days(45), 30, false, false}); // older than shown
-        fake.history.stored.push_back({"B2", "Mouse", now - days(3), 55, false, false});
+        fake.history.stored.push_back({"B2", "Mouse", now - hours(1), 55, false, false}); // first seen just now
         return true;
     }
     QList<QAbstractSeries*> series(int chart, const char* name)
@@ -120,9 +120,12 @@ TEST_F(HistoryWindowTest, OneChartPerDeviceWithTheThresholdLineChargingShadedAnd
     }
     EXPECT_EQ(series(0, "charging").size(), 1);
     EXPECT_EQ(series(1, "charging").size(), 0);
-    const auto mouse = static_cast<QLineSeries*>(series(1, "level")[0])->points();
-    ASSERT_FALSE(mouse.isEmpty());
-    EXPECT_EQ(mouse.first().y(), 55) << "a reading from before the 30 days is not drawn";
+    const auto* desk = static_cast<QLineSeries*>(series(0, "level")[0]);
+    const auto* mouse = static_cast<QLineSeries*>(series(1, "level")[0]);
+    ASSERT_FALSE(mouse->points().isEmpty());
+    EXPECT_EQ(mouse->points().first().y(), 55) << "a reading from before the 30 days is not drawn";
+    EXPECT_EQ(mouse->color(), desk->color()) << "the level in one colour, charging shown or not";
+    EXPECT_TRUE(mouse->pointsVisible() && !desk->pointsVisible()) << "an hour's line would be too short to see";
     EXPECT_EQ(window.chartViews()[0]->chart()->title(), QStringLiteral("Desk"));
 }
 

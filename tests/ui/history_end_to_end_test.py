@@ -1,0 +1,112 @@
+"""The built program over a battery history seeded with chosen times, on a simulated desktop: the keyboard
+row's tooltip tells the estimate (read as a screen reader reads it), the history window in a light and in a
+dark desktop palette, the history kept across a restart and left consistent at each quit.
+Usage: history_end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ on PYTHONPATH."""
+
+import os
+import sqlite3
+import sys
+import time
+
+import simulated_desktop as sd
+
+SERIAL = sd.DEMO_DEVICES[0][1]["Serial"]
+# The table the program makes (src/linux/SqliteHistoryStore.cpp); flags: 1 charging, 2 coarse level.
+SCHEMA = """CREATE TABLE devices (id INTEGER PRIMARY KEY, serial TEXT NOT NULL UNIQUE, name TEXT NOT NULL);
+CREATE TABLE readings (device INTEGER NOT NULL, time INTEGER NOT NULL, percent INTEGER NOT NULL,
+                       flags INTEGER NOT NULL);
+CREATE INDEX readings_by_device ON readings (device, time);"""
+# Off the charger at 60 % five days ago, then 4 % a day in whole-percent steps, 40 % three hours ago:
+# the line reads 39.5 % now, 20 % in 4.9 days, empty in 9.9.
+EXPECTED_TIP = ["Reaches 20% in about 5 days", "Empty in about 10 days", "Drains 4% a day"]
+
+
+def seed(path):
+    now = int(time.time())
+    readings = [(1, now - 129 * 3600, 61, 1)] + [(1, now - (123 - 6 * i) * 3600, 60 - i, 0) for i in range(21)]
+    os.makedirs(os.path.dirname(path), mode=0o700)
+    database = sqlite3.connect(path)
+    with database:
+        database.executescript(SCHEMA)
+        database.execute("INSERT INTO devices (id, serial, name) VALUES (1, ?, 'Keyboard K380')", (SERIAL,))
+        database.executemany("INSERT INTO readings VALUES (?, ?, ?, ?)", readings)
+    database.close()
+    return len(readings)
+
+
+def stored(path):
+    """How many readings, each device's latest (serial, percent, flags), and SQLite's verdict on the file."""
+    database = sqlite3.connect(path)
+    try:
+        latest = database.execute("SELECT d.serial, r.percent, r.flags FROM readings AS r JOIN devices AS d ON"
+                                  " d.id = r.device WHERE r.rowid IN (SELECT max(rowid) FROM readings GROUP BY device)")
+        count = database.execute("SELECT count(*) FROM readings").fetchone()[0]
+        return count, set(latest), database.execute("PRAGMA integrity_check").fetchall()
+    finally:
+        database.close()
+
+
+def run(desktop, program, screenshots, history):
+    def point_at(window, x, y, *then):
+        """Moves the pointer to (x, y) in `window`, negative from its right or bottom edge."""
+        width, height = desktop.window_size(window)
+        desktop.xdotool("mousemove", "--window", window, str(x % width), str(y % height), *then)
+
+    def open_window():
+        if desktop.window_id() is None:
+            desktop.click_tray_item()
+        return sd.wait_for(desktop.window_id, what="the device window")
+
+    def choose_from_menu(*keys):
+        menus = len(desktop.visible_windows())
+        point_at(open_window(), -17, -25, "click", "1")  # the overflow button, bottom right
+        sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what="the overflow menu")
+        desktop.xdotool("key", *keys)
+
+    def tooltip_tells_the_estimate(screenshot):
+        window = open_window()
+        windows = len(desktop.visible_windows())
+        point_at(window, 60, 20)
+        point_at(window, 60, 50)  # the keyboard's row; a move within the window wakes the tooltip
+        tips = lambda: [text for role, text in desktop.accessible_windows() if role == "tool tip" and text]
+        lines = sd.wait_for(tips, what="the keyboard row's tooltip")[-1].split("\n")
+        assert lines[:3] == EXPECTED_TIP and len(lines) == 4 and lines[3].startswith("Last charged "), lines
+        desktop.screenshot(screenshot)
+        desktop.xdotool("mousemove", "0", "0")
+        sd.wait_for(lambda: len(desktop.visible_windows()) == windows, what="the tooltip gone with the pointer")
+
+    def session(palette, theme):
+        # The GTK theme's palette, as on a GNOME desktop; GTK's own accessibility bridge has nothing to show.
+        corvane = desktop.launch(program, QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME=theme, NO_AT_BRIDGE="1",
+                                 XDG_STATE_HOME=state)
+        sd.wait_for(desktop.tray_item, what="the tray item")
+        tooltip_tells_the_estimate(os.path.join(screenshots, f"history-tooltip-{palette}.png"))
+        choose_from_menu("Down", "Down", "Return")  # About Corvane, Battery History
+        shown = sd.wait_for(lambda: desktop.window_id("Battery History"), what="the history window")
+        time.sleep(0.5)  # the charts are drawn as the store answers; painting
+        desktop.screenshot(os.path.join(screenshots, f"history-window-{palette}.png"), shown)
+        choose_from_menu("Up", "Return")  # Quit Corvane
+        assert corvane.wait(timeout=30 * sd.TIME_SCALE) == 0, "Quit ends the process with status 0"
+        assert not os.path.exists(history + "-wal"), "the write-ahead log is folded in and gone at quit"
+        return stored(history)
+
+    state = os.path.dirname(os.path.dirname(history))
+    seeded = seed(history)
+    desktop.add_device("keyboard", sd.device(sd.KEYBOARD, "Keyboard K380", SERIAL, 40.0))  # the latest reading
+    for name, properties in sd.DEMO_DEVICES[1:]:
+        desktop.add_device(name, properties)
+
+    first = session("light", "Adwaita")
+    # The keyboard's 40 % is its last stored reading: only the charging mouse and the trackpad are new.
+    latest = {(SERIAL, 40, 0), (sd.DEMO_DEVICES[1][1]["Serial"], 80, 1), (sd.DEMO_DEVICES[2][1]["Serial"], 55, 0)}
+    assert first == (seeded + 2, latest, [("ok",)]), first
+    # Started again, it reads its history back: the same estimate, nothing recorded twice.
+    second = session("dark", "Adwaita:dark")
+    assert second == first, second
+
+
+if __name__ == "__main__":
+    os.makedirs(sys.argv[2], exist_ok=True)
+    with sd.SimulatedDesktop(with_display=True, with_tray=True) as desktop:
+        desktop.start_accessibility()
+        run(desktop, sys.argv[1], sys.argv[2], os.path.join(desktop.folder, "state", "corvane", "history.sqlite3"))
