@@ -9,6 +9,9 @@ scripts/simulated_desktop.py), each printed beside its target:
              the process's context switches per thread, its CPU time, its RSS
   window     time to open the device window with 5 devices, and RSS after
              opening and closing it many times
+  history-window
+             over a seeded year of history for 10 devices: time to open the
+             device window and, from its overflow menu, the history window
 
 Usage: desktop_bench.py <path of corvane> [--runs N] [--idle SECONDS] [--cycles N]
                         [--screenshot PATH]
@@ -16,6 +19,7 @@ Usage: desktop_bench.py <path of corvane> [--runs N] [--idle SECONDS] [--cycles 
 
 import argparse
 import os
+import sqlite3
 import statistics
 import subprocess
 import sys
@@ -24,6 +28,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 import simulated_desktop as sd  # noqa: E402
+
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "ui"))
+from history_end_to_end_test import SCHEMA  # noqa: E402  the program's own tables
 
 import dbus  # noqa: E402
 
@@ -229,6 +236,81 @@ def window(program, cycles, screenshot):
         run.close()
 
 
+def seed_year(path, serials, now):
+    """A year of hourly refreshes per device, stored as the program stores them (a reading only when the percent
+    or charging changed): each drains 2 to 6.5 % a day and is charged back to 100 (30 points an hour) at 10 %.
+    Returns each device's last (percent, charging) and the count of readings."""
+    os.makedirs(os.path.dirname(path), mode=0o700)
+    database = sqlite3.connect(path)
+    last, count = [], 0
+    with database:
+        database.executescript(SCHEMA)
+        for number, serial in enumerate(serials, start=1):
+            database.execute("INSERT INTO devices (id, serial, name) VALUES (?, ?, ?)",
+                             (number, serial, "Keyboard %d" % number))
+            level, charging, rows = 100.0 - 7 * number, False, []
+            for hours_ago in range(365 * 24, 0, -1):
+                if charging:
+                    level = min(100.0, level + 30.0)
+                    charging = level < 100.0
+                else:
+                    level -= (1.5 + 0.5 * number) / 24
+                    charging = round(level) <= 10
+                reading = (round(level), int(charging))
+                if not rows or rows[-1][2:] != reading:
+                    rows.append((number, now - hours_ago * 3600, *reading))
+            database.executemany("INSERT INTO readings VALUES (?, ?, ?, ?)", rows)
+            last.append(reading)
+            count += len(rows)
+    database.close()
+    return last, count
+
+
+def history_window(program, runs):
+    print("the windows over a year of history, 10 devices (median of %d, each a fresh process; the times include"
+          " xdotool's polling every 2 ms)" % runs)
+    with sd.SimulatedDesktop(with_display=True, with_tray=True) as desktop:
+        state = os.path.join(desktop.folder, "state")
+        path = os.path.join(state, "corvane", "history.sqlite3")
+        serials = [str(keyboard(number)["Serial"]) for number in range(1, 11)]
+        last, count = seed_year(path, serials, int(time.time()))
+        size = os.path.getsize(path)
+        for number, (serial, (percent, charging)) in enumerate(zip(serials, last), start=1):
+            # At its last stored reading, so that the program adds nothing to the seeded file.
+            desktop.add_device("k%d" % number, sd.device(sd.KEYBOARD, "Keyboard %d" % number, serial, float(percent),
+                                                         state=sd.CHARGING if charging else sd.DISCHARGING))
+        opened, history = [], []
+        for _ in range(runs):
+            corvane = desktop.launch(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     XDG_STATE_HOME=state)
+            try:
+                sd.wait_for(desktop.tray_item, what="the tray item")
+                time.sleep(1)
+                started = time.perf_counter()
+                desktop.click_tray_item()
+                window = sd.wait_for(desktop.window_id, interval=0.002, what="the device window")
+                opened.append(time.perf_counter() - started)
+                time.sleep(0.5)
+                menus = len(desktop.visible_windows())
+                width, height = desktop.window_size(window)
+                desktop.xdotool("mousemove", "--window", window, str(width - 17), str(height - 25), "click", "1")
+                sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what="the overflow menu")
+                desktop.xdotool("key", "Down", "Down")  # About Corvane, Battery History
+                started = time.perf_counter()
+                desktop.xdotool("key", "Return")
+                sd.wait_for(lambda: desktop.window_id("Battery History"), interval=0.002, what="the history window")
+                history.append(time.perf_counter() - started)
+            finally:
+                sd.terminate(corvane)
+    report("history file, %d readings" % count, size / 1024, "KiB", "(shown)")
+    report("tray item activated to device window mapped", milliseconds(statistics.median(opened)), "ms",
+           "100 ms")
+    report("Battery History chosen to history window mapped", milliseconds(statistics.median(history)),
+           "ms", "100 ms")
+    print("  all runs, device window (ms): ", " ".join("%.0f" % milliseconds(v) for v in opened))
+    print("  all runs, history window (ms):", " ".join("%.0f" % milliseconds(v) for v in history))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
@@ -236,7 +318,7 @@ def main():
     parser.add_argument("--idle", type=int, default=60)
     parser.add_argument("--cycles", type=int, default=100)
     parser.add_argument("--screenshot")
-    parser.add_argument("--only", choices=["start-up", "idle", "window"])
+    parser.add_argument("--only", choices=["start-up", "idle", "window", "history-window"])
     arguments = parser.parse_args()
     program = os.path.abspath(arguments.program)
     if arguments.only in (None, "start-up"):
@@ -245,6 +327,8 @@ def main():
         idle(program, arguments.idle)
     if arguments.only in (None, "window"):
         window(program, arguments.cycles, arguments.screenshot)
+    if arguments.only in (None, "history-window"):
+        history_window(program, arguments.runs)
 
 
 if __name__ == "__main__":
