@@ -86,11 +86,7 @@ struct Reader {
         : registry(std::move(bus), seconds(30))
     {
         fake.notifications.holdPermission = true;
-        const Platform platform = fake.platform();
-        viewModel
-            = CorvaneViewModel::create({platform.main, platform.background, platform.reader, platform.clock, registry,
-                platform.settings, platform.notifications, platform.events, platform.activation, platform.keyboard,
-                platform.application, platform.loginItem, platform.calendar, platform.texts, platform.history});
+        viewModel = CorvaneViewModel::create(fake.with(registry));
     }
     corvane::test::FakePlatform fake;
     corvane::UPowerRegistry registry;

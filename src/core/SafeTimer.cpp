@@ -45,11 +45,6 @@ Task<void> SafeTimer::stop(Executor& resumeOn)
     return runOn(m_executor, resumeOn, [this] { stopLoop(); });
 }
 
-Task<bool> SafeTimer::isRunning(Executor& resumeOn)
-{
-    return runOn(m_executor, resumeOn, [this] { return m_isRunning; });
-}
-
 void SafeTimer::stopLoop()
 {
     if (m_task)

@@ -34,9 +34,6 @@ public:
     // Stops the loop, if any; a loop asleep ends at once without calling the operation.
     Task<void> stop(Executor& resumeOn);
 
-    // Whether a loop has been started and not stopped; for tests and diagnostics.
-    Task<bool> isRunning(Executor& resumeOn);
-
     // The refresh period when none is set, and the one that replaces an
     // interval of 0, a negative one or one too long to count in nanoseconds.
     static constexpr std::chrono::seconds kDefaultInterval = std::chrono::hours(1);

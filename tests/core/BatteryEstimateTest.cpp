@@ -11,14 +11,7 @@ using Kind = BatteryEstimate::Kind;
 
 const Date kStart {sys_days {2027y / March / 1} + hours {8}};
 
-// Traces start on the same day unless a test says otherwise.
-class Trace : public test::BatteryTrace {
-public:
-    explicit Trace(unsigned seed, double noise = 1.0)
-        : BatteryTrace(seed, kStart, noise)
-    {
-    }
-};
+using Trace = test::BatteryTrace;
 
 double hoursOf(seconds time) { return duration<double, hours::period>(time).count(); }
 
@@ -33,7 +26,7 @@ TEST_P(SteadyDrain, TimeLeftAndDrainMatchTheTruth)
     const double perDay = GetParam();
     const hours history {24 * (perDay < 4 ? 7 : 2)};
     for (unsigned seed = 1; seed <= 50; ++seed) {
-        Trace trace(seed);
+        Trace trace(seed, kStart);
         trace.drain(95, perDay, history);
         const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
         ASSERT_EQ(estimate.kind, Kind::estimated) << "seed " << seed;
@@ -51,7 +44,7 @@ TEST_P(SteadyDrain, TimeLeftAndDrainMatchTheTruth)
 TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
 {
     for (bool flagged : {true, false}) {
-        Trace trace(7, 0);
+        Trace trace(7, kStart, 0);
         trace.drain(90, 30, hours {24 * 2});
         // Without the flag, the level is simply higher at the next reading.
         trace.charge(hours {flagged ? 3 : 0});
@@ -67,73 +60,54 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
 // A slow charge, one point an hour, is a charge as a whole (noise is none: see SteadyDrain).
 TEST(BatteryEstimateTest, ASlowClimbIsACharge)
 {
-    Trace climbing(3, 0);
+    Trace climbing(3, kStart, 0);
     climbing.drain(60, 10, hours {24});
     for (int step = 1; step <= 6; ++step)
         climbing.at(climbing.now() + hours {step}, 50 + step);
     EXPECT_TRUE(estimateBattery(climbing.readings, climbing.now() + hours {6}, 20).lastCharged);
 }
 
-struct WildReading {
-    const char* name;
-    // From the end when negative.
-    std::ptrdiff_t position;
-    std::int64_t percent;
-};
-
-class OneWildReading : public ::testing::TestWithParam<WildReading> { };
-INSTANTIATE_TEST_SUITE_P(Readings, OneWildReading,
-    ::testing::Values(WildReading {"HighEarly", 2, 100}, WildReading {"HighInTheMiddle", 12, 100},
-        WildReading {"LowInTheMiddle", 12, 0}, WildReading {"LowLate", -4, 1}, WildReading {"LowLast", -1, 0},
-        WildReading {"HighSecondToLast", -2, 97}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST_P(OneWildReading, NeitherSwingsTheEstimateNorCountsAsACharge)
+// One wild reading early, in the middle or late.
+TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsACharge)
 {
-    Trace trace(11, 0);
+    Trace trace(11, kStart, 0);
     trace.drain(80, 12, hours {48});
-    auto wild = trace.readings;
-    const auto at = GetParam().position;
-    (at < 0 ? wild.end() : wild.begin())[at].percent = GetParam().percent;
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
-    const auto estimate = estimateBattery(wild, trace.now(), 20);
-    ASSERT_EQ(estimate.kind, Kind::estimated);
-    EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * 0.05);
-    EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
-    EXPECT_FALSE(estimate.lastCharged);
+    // Position (from the end when negative) and percent.
+    for (const auto& [at, percent] : std::vector<std::pair<std::ptrdiff_t, std::int64_t>> {
+             {2, 100}, {12, 100}, {12, 0}, {-4, 1}, {-1, 0}, {-2, 97}}) {
+        SCOPED_TRACE(std::to_string(at) + ": " + std::to_string(percent));
+        auto wild = trace.readings;
+        (at < 0 ? wild.end() : wild.begin())[at].percent = percent;
+        const auto estimate = estimateBattery(wild, trace.now(), 20);
+        ASSERT_EQ(estimate.kind, Kind::estimated);
+        EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * 0.05);
+        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
+        EXPECT_FALSE(estimate.lastCharged);
+    }
 }
 
-struct ShortHistory {
-    const char* name;
-    std::vector<hours> readingsAt;
-    Kind expected;
-};
-
-class History : public ::testing::TestWithParam<ShortHistory> { };
-INSTANTIATE_TEST_SUITE_P(Lengths, History,
-    ::testing::Values(ShortHistory {"TwoOverTwoDays", {hours {0}, hours {48}}, Kind::notEnoughHistory},
-        ShortHistory {
-            "FiveOverFiveHours", {hours {0}, hours {1}, hours {2}, hours {4}, hours {5}}, Kind::notEnoughHistory},
-        ShortHistory {"ThreeOverSixHours", {hours {0}, hours {3}, hours {6}}, Kind::estimated}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST_P(History, NeedsThreeReadingsOverSixHoursSinceTheCharge)
+// Long before: a full discharge, then the charger; only the readings after it count.
+TEST(BatteryEstimateTest, NeedsThreeReadingsOverSixHoursSinceTheCharge)
 {
-    Trace trace(1, 0);
-    // Long before: a full discharge, then the charger; only what comes after counts.
-    trace.drain(90, 20, hours {72}).charge(hours {3});
-    const auto charged = trace.now();
-    std::int64_t percent = 100;
-    for (const auto at : GetParam().readingsAt)
-        trace.at(charged + at, percent--);
-    const auto estimate = estimateBattery(trace.readings, charged + hours {49}, 20);
-    EXPECT_EQ(estimate.kind, GetParam().expected);
-    EXPECT_EQ(estimate.untilEmpty.has_value(), GetParam().expected == Kind::estimated);
+    for (const auto& [readingsAt, expected] :
+        std::vector<std::pair<std::vector<int>, Kind>> {{{0, 48}, Kind::notEnoughHistory},
+            {{0, 1, 2, 4, 5}, Kind::notEnoughHistory}, {{0, 3, 6}, Kind::estimated}}) {
+        Trace trace(1, kStart, 0);
+        trace.drain(90, 20, hours {72}).charge(hours {3});
+        const auto charged = trace.now();
+        std::int64_t percent = 100;
+        for (const auto at : readingsAt)
+            trace.at(charged + hours {at}, percent--);
+        const auto estimate = estimateBattery(trace.readings, charged + hours {49}, 20);
+        EXPECT_EQ(estimate.kind, expected) << readingsAt.size();
+        EXPECT_EQ(estimate.untilEmpty.has_value(), expected == Kind::estimated) << readingsAt.size();
+    }
 }
 
 TEST(BatteryEstimateTest, ADeviceOnTheChargerHasNoEstimate)
 {
-    Trace trace(5);
+    Trace trace(5, kStart);
     trace.drain(90, 5, hours {72});
     trace.at(trace.now() + hours {1}, 70, true);
     const auto estimate = estimateBattery(trace.readings, trace.now() + hours {1}, 20);
@@ -145,7 +119,7 @@ TEST(BatteryEstimateTest, ADeviceOnTheChargerHasNoEstimate)
 // The clock went back a day: what was stamped "tomorrow" must not bend the line, wherever it lies in the list.
 TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
 {
-    Trace trace(9);
+    Trace trace(9, kStart);
     trace.drain(90, 6, hours {72});
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
     auto withFuture = trace.readings;
@@ -161,7 +135,7 @@ TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
 
 TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
 {
-    Trace trace(2, 0);
+    Trace trace(2, kStart, 0);
     trace.drain(50, 24, hours {12});
     const auto atLastReading = estimateBattery(trace.readings, trace.now(), 20);
     const auto later = estimateBattery(trace.readings, trace.now() + hours {30}, 20);
@@ -177,7 +151,7 @@ TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
 
 TEST(BatteryEstimateTest, ALevelThatHoldsDrainsNothingAndRunsOutNever)
 {
-    Trace trace(2, 0);
+    Trace trace(2, kStart, 0);
     trace.at(kStart, 60).at(kStart + hours {4}, 61).at(kStart + hours {8}, 60);
     const auto estimate = estimateBattery(trace.readings, kStart + hours {8}, 20);
     EXPECT_EQ(estimate.kind, Kind::estimated);
@@ -187,7 +161,7 @@ TEST(BatteryEstimateTest, ALevelThatHoldsDrainsNothingAndRunsOutNever)
 
 TEST(BatteryEstimateTest, CoarseLevelsGiveNoEstimate)
 {
-    Trace trace(4, 0);
+    Trace trace(4, kStart, 0);
     trace.drain(90, 10, hours {48});
     for (auto& reading : trace.readings)
         reading.coarse = true;

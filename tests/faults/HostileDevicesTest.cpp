@@ -22,10 +22,7 @@ protected:
     void SetUp() override
     {
         m_fake.notifications.holdPermission = true;
-        const Platform fake = m_fake.platform();
-        m_viewModel = CorvaneViewModel::create({fake.main, fake.background, fake.reader, fake.clock, m_registry,
-            fake.settings, fake.notifications, fake.events, fake.activation, fake.keyboard, fake.application,
-            fake.loginItem, fake.calendar, fake.texts, fake.history});
+        m_viewModel = CorvaneViewModel::create(m_fake.with(m_registry));
     }
 
     // Refreshes, then checks what must hold of any list: plain bounded texts, percents, one row per device.

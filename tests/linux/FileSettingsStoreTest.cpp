@@ -11,9 +11,7 @@
 #include <toml++/toml.h>
 
 #include <atomic>
-#include <random>
 #include <sys/mount.h>
-#include <thread>
 
 namespace corvane {
 namespace {
@@ -146,27 +144,20 @@ TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
 // hold: the file always parses and holds every value acknowledged before the kill, or a newer one.
 TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedValue)
 {
-    const int rounds = test::faultKills();
-    const auto seed = std::random_device {}();
-    std::mt19937 random(seed);
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    const auto acknowledged = [&] { return test::acknowledgedRound(acknowledgements); };
-    for (int round = 0; round < rounds && !HasFailure(); ++round) {
-        fs::remove(acknowledgements);
-        const auto writer = test::startProcess(
-            CORVANE_ACKNOWLEDGING_WRITER, {QString::fromStdString(m_file), QString::fromStdString(acknowledgements)});
-        // Killed only once it has stored something, so that every kill can lose something.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
-        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
-        writer->kill();
-        writer->waitForFinished();
-        const auto last = acknowledged();
-        ASSERT_GE(readInteger("interval"), last) << "seed " << seed << ", round " << round;
-        FileSettingsStore reader(m_file, m_clock);
-        for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
-            EXPECT_GE(std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
-                << "seed " << seed << ", round " << round << ", value " << written;
-    }
+    test::killWriterRepeatedly(
+        CORVANE_ACKNOWLEDGING_WRITER, acknowledgements,
+        [&](int) {
+            return QStringList {QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
+        },
+        [&](int, std::int64_t last) {
+            ASSERT_GE(readInteger("interval"), last);
+            FileSettingsStore reader(m_file, m_clock);
+            for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
+                EXPECT_GE(
+                    std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
+                    << "value " << written;
+        });
 }
 
 } // namespace

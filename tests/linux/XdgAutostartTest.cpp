@@ -20,75 +20,50 @@ void write(const fs::path& file, const std::string& text)
     std::ofstream(file) << text;
 }
 
-class XdgAutostartTest : public ::testing::Test {
-protected:
-    QTemporaryDir m_folder;
-    const fs::path m_autostart = fs::path(m_folder.path().toStdString()) / "autostart";
-    const fs::path m_entry = m_autostart / "corvane.desktop";
-};
-
-TEST_F(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryAndLeavesOtherEntriesAlone)
+// On and off through its own entry, reading what the desktop's session settings left there, and leaving
+// other entries alone; a file where the folder should be fails every write (even as root) and is left as is.
+TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
 {
-    const fs::path other = m_autostart / "other.desktop";
+    QTemporaryDir folder;
+    const fs::path autostart = fs::path(folder.path().toStdString()) / "autostart";
+    const fs::path entry = autostart / "corvane.desktop", other = autostart / "other.desktop";
     write(other, "[Desktop Entry]\nExec=other\nHidden=true\n");
-    XdgAutostart item(m_entry, "/usr/bin/corvane");
+    XdgAutostart item(entry, "/usr/bin/corvane");
     EXPECT_FALSE(item.isEnabled());
-
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_TRUE(item.isEnabled());
-    EXPECT_NE(test::contentOf(m_entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos)
-        << test::contentOf(m_entry);
-    EXPECT_FALSE(fs::exists(m_entry.string() + ".partial"));
-
-    ASSERT_TRUE(item.setEnabled(false));
-    EXPECT_FALSE(item.isEnabled());
-    EXPECT_FALSE(fs::exists(m_entry));
-    EXPECT_TRUE(item.setEnabled(false)) << "turning off what is off is no failure";
-    EXPECT_EQ(test::contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
-}
-
-TEST_F(XdgAutostartTest, ReadsTheStateTheDesktopsSessionSettingsLeft)
-{
-    struct Case {
-        const char* text;
-        bool enabled;
-    };
-    const Case cases[]
-        = {{"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
-            {"[Desktop Entry]\nExec=corvane\nHidden = true\r\n", false},
-            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
-            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n", true},
-            {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}};
-    XdgAutostart item(m_entry, "corvane");
-    for (const auto& [text, enabled] : cases) {
-        write(m_entry, text);
+    EXPECT_NE(test::contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(entry.string() + ".partial"));
+    for (const auto& [text, enabled] : std::vector<std::pair<const char*, bool>> {
+             {"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
+             {"[Desktop Entry]\nExec=corvane\nHidden = true\r\n", false},
+             {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
+             {"[Desktop Entry]\nX-GNOME-Autostart-enabled=true\nHidden=false\n", true},
+             {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}}) {
+        write(entry, text);
         EXPECT_EQ(item.isEnabled(), enabled) << text;
     }
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_TRUE(item.isEnabled()) << "turning on replaces an entry the desktop switched off";
-}
-
-TEST_F(XdgAutostartTest, QuotesTheExecutableAsTheExecKeyNeeds)
-{
-    struct Case {
-        const char* executable;
-        const char* exec;
-    };
-    const Case cases[] = {{"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
-        {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"}, {R"(/back\slash)", R"(Exec="/back\\\\slash")"}};
-    for (const auto& [executable, exec] : cases)
-        EXPECT_NE(XdgAutostart::entryText(executable).find(std::string("\n") + exec + "\n"), std::string::npos)
-            << XdgAutostart::entryText(executable);
-}
-
-TEST_F(XdgAutostartTest, AnUnwritableFolderIsAFailureAndLeavesNothingBehind)
-{
-    // A file where the folder should be: no write can succeed, not even as root.
-    write(m_autostart, "");
-    XdgAutostart item(m_entry, "corvane");
+    ASSERT_TRUE(item.setEnabled(false));
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_TRUE(item.setEnabled(false)) << "turning off what is off is no failure";
+    EXPECT_EQ(test::contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
+    fs::remove_all(autostart);
+    write(autostart, "");
     EXPECT_FALSE(item.setEnabled(true));
     EXPECT_FALSE(item.isEnabled());
-    EXPECT_TRUE(fs::is_regular_file(m_autostart));
+    EXPECT_TRUE(fs::is_regular_file(autostart));
+}
+
+TEST(XdgAutostartTest, QuotesTheExecutableAsTheExecKeyNeeds)
+{
+    for (const auto& [executable, exec] :
+        std::vector<std::pair<const char*, const char*>> {{"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
+            {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"}, {R"(/back\slash)", R"(Exec="/back\\\\slash")"}})
+        EXPECT_NE(XdgAutostart::entryText(executable).find(std::string("\n") + exec + "\n"), std::string::npos)
+            << XdgAutostart::entryText(executable);
 }
 
 TEST(XdgPathsTest, FindsAnIconWhereAnInstalledThemeOrThePixmapsFolderHoldsIt)

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <list>
 #include <mutex>
 
 namespace corvane::test {
@@ -128,13 +127,12 @@ private:
 };
 
 // Answers on the caller's thread, the permission request with a grant unless
-// `holdPermission` is set, and records what it was asked.
+// `holdPermission` is set, and records what it posted and what is still shown.
 class FakeNotificationCenter final : public NotificationCenter {
 public:
     void setDelegate(UserNotificationCenterDelegate*) override { }
-    void requestAuthorization(std::uint32_t options, Reply<bool, std::optional<NotificationError>> completion) override
+    void requestAuthorization(std::uint32_t, Reply<bool, std::optional<NotificationError>> completion) override
     {
-        authorizationOptions.push_back(options);
         if (holdPermission)
             heldPermission = std::move(completion);
         else
@@ -142,10 +140,7 @@ public:
     }
     void setNotificationCategories(std::vector<NotificationCategory> given) override { categories = std::move(given); }
     void getAuthorizationStatus(Reply<std::int64_t> completion) override { completion(status); }
-    void getDeliveredNotifications(Reply<std::vector<NotificationRequest>> completion) override
-    {
-        completion(delivered);
-    }
+    void getDeliveredNotifications(Reply<std::vector<NotificationRequest>> done) override { done(delivered); }
     void add(NotificationRequest request, Reply<std::optional<NotificationError>> completion) override
     {
         if (!addError) {
@@ -159,28 +154,14 @@ public:
     Reply<bool, std::optional<NotificationError>> heldPermission;
     std::int64_t status = notification::kAuthorized;
     std::optional<NotificationError> addError;
-    std::vector<NotificationRequest> delivered; // still shown
-    std::vector<NotificationRequest> posted;
+    std::vector<NotificationRequest> delivered, posted; // still shown; every one posted
     std::vector<NotificationCategory> categories;
-    std::vector<std::uint32_t> authorizationOptions;
 };
 
 // Handlers of one kind of event, fired when the test says so.
-class FakeEvent {
-public:
-    Subscription add(Job handler)
-    {
-        auto added = m_handlers.insert(m_handlers.end(), std::move(handler));
-        return Subscription([this, added] { m_handlers.erase(added); });
-    }
-    void fire() const
-    {
-        for (const auto& handler : m_handlers)
-            handler();
-    }
-
-private:
-    std::list<Job> m_handlers;
+struct FakeEvent : ObserverRegistry<> {
+    Subscription add(Job handler) { return subscribe(std::move(handler)); }
+    void fire() { notify(); }
 };
 
 class FakeSystemEvents final : public SystemEvents {
@@ -267,22 +248,19 @@ public:
     }
     void readingsSince(const std::string& serialNumber, Date since, Reply<std::vector<BatteryReading>> done) override
     {
+        std::unique_lock lock(m_mutex);
         std::vector<BatteryReading> found;
-        {
-            std::lock_guard lock(m_mutex);
-            std::copy_if(stored.begin(), stored.end(), std::back_inserter(found), [&](const BatteryReading& reading) {
-                return reading.serialNumber == serialNumber && reading.time >= since;
-            });
-        }
+        std::copy_if(stored.begin(), stored.end(), std::back_inserter(found),
+            [&](const auto& reading) { return reading.serialNumber == serialNumber && reading.time >= since; });
+        lock.unlock();
         done(std::move(found));
     }
     void clear(Reply<bool> done) override
     {
-        {
-            std::lock_guard lock(m_mutex);
-            stored.clear();
-        }
+        std::unique_lock lock(m_mutex);
+        stored.clear();
         ++clears;
+        lock.unlock();
         done(true);
     }
     std::vector<BatteryReading> stored;
@@ -311,10 +289,12 @@ struct FakePlatform {
     // Last, so that it is joined first: its jobs use the fakes above.
     SerialExecutor reader;
 
-    Platform platform()
+    Platform platform() { return with(registry); }
+    // The platform with a registry, and maybe a clock or background executor, of the test's own.
+    Platform with(Registry& ownRegistry, Clock* ownClock = nullptr, Executor* ownBackground = nullptr)
     {
-        return {main, background, reader, clock, registry, settings, notifications, events, activation, keyboard,
-            application, loginItem, calendar, texts, history};
+        return {main, ownBackground ? *ownBackground : background, reader, ownClock ? *ownClock : clock, ownRegistry,
+            settings, notifications, events, activation, keyboard, application, loginItem, calendar, texts, history};
     }
 };
 
