@@ -74,16 +74,23 @@ std::vector<std::string> FileSettingsStore::reload(Purpose purpose)
 
 std::optional<SettingsTable> FileSettingsStore::readTable(const FileIdentity& identity, Purpose purpose)
 {
+    const auto age = std::chrono::system_clock::now().time_since_epoch() - identity.modified;
+    const bool settling = purpose == Purpose::read && age >= 0ns && age < kSettleTime;
+    auto lookAgainLater = [&] {
+        m_watcher.recheckAfter(std::chrono::ceil<std::chrono::milliseconds>(kSettleTime - age));
+        return std::nullopt;
+    };
     std::string problem;
     if (const auto content = m_file.read(problem)) {
+        // A save in place truncates first: an empty file this fresh is most
+        // likely one whose new text is still on its way.
+        if (content->empty() && settling)
+            return lookAgainLater();
         if (auto table = SettingsFileCodec::decode(*content, problem))
             return table;
     }
-    const auto age = std::chrono::system_clock::now().time_since_epoch() - identity.modified;
-    if (purpose == Purpose::read && age >= 0ns && age < kSettleTime) {
-        m_watcher.recheckAfter(std::chrono::ceil<std::chrono::milliseconds>(kSettleTime - age));
-        return std::nullopt;
-    }
+    if (settling)
+        return lookAgainLater();
     m_file.keepAside(problem);
     return SettingsTable {};
 }

@@ -56,6 +56,23 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled
     EXPECT_EQ(keptAside(), 1U);
 }
 
+// Injected: a file emptied in place, as an editor saving in place does before it writes the new
+// text, and then left empty. Must hold: the values stay until the file has settled, and only then
+// does the empty file count (every setting back to its default).
+TEST_F(FileSettingsStoreTest, AFileCaughtEmptyMidSaveCountsOnlyOnceSettled)
+{
+    fs::create_directories(m_file.parent_path());
+    std::ofstream(m_file) << "threshold = 15\n";
+    FileSettingsStore store(m_file, m_clock);
+    std::atomic<system_clock::rep> heard {0};
+    auto token = store.observe("threshold", [&] { heard = system_clock::now().time_since_epoch().count(); });
+    const auto emptied = system_clock::now();
+    std::ofstream(m_file).close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard != 0; }, 3000));
+    EXPECT_GE(system_clock::time_point(system_clock::duration(heard.load())) - emptied, milliseconds(900));
+    EXPECT_EQ(store.value("threshold"), SettingValue());
+}
+
 // Injected: no configuration folder at all on a first run. Must hold: the folders the first write
 // makes are watched, and a hand edit after it is read.
 TEST_F(FileSettingsStoreTest, HandEditsAreReadInFoldersTheStoreMade)
