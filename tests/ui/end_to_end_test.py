@@ -1,29 +1,16 @@
 """The built program on a simulated desktop whose tray host starts after it, from the first warning to Quit.
-Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ on PYTHONPATH."""
+Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/ on PYTHONPATH."""
 
 import os
 import signal
-import sys
 import time
 from datetime import datetime, timedelta, timezone
 
 import simulated_desktop as sd
+from desktop_driver import choose_from_menu, ends, main, open_window
 
 
 def run(desktop, program, screenshots):
-    def open_window():
-        if desktop.window_id() is None:
-            sd.wait_for(desktop.tray_item, what="the tray item")
-            desktop.click_tray_item()
-        return sd.wait_for(desktop.window_id, what="the device window")
-
-    def choose_from_menu(*keys):
-        # The overflow button sits at the bottom right of the window, 280 x 216 with three devices.
-        menus = len(desktop.visible_windows())
-        desktop.xdotool("mousemove", "--window", open_window(), "263", "191", "click", "1")
-        sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what="the overflow menu to open")
-        desktop.xdotool("key", *keys)
-
     def stored(line):
         return line in desktop.settings_text().splitlines()
 
@@ -43,7 +30,7 @@ def run(desktop, program, screenshots):
         for key in held:
             desktop.xdotool("keydown", key)
         try:
-            assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0, "a second launch hands over, exits 0"
+            assert ends(desktop.launch(program)), "a second launch hands over, exits 0"
         finally:
             for key in held:
                 desktop.xdotool("keyup", key)
@@ -63,7 +50,7 @@ def run(desktop, program, screenshots):
     assert note["icon"].startswith("file:///") and os.path.isfile(note["icon"][len("file://"):]), note["icon"]
     sd.wait_for(lambda: stored(keyboard + "4001-01-01T00:00:00Z"), what="the warning recorded")
 
-    window = open_window()
+    window = open_window(desktop)
     time.sleep(0.5)  # painting; the picture is for people, nothing is asserted on it
     desktop.screenshot(os.path.join(screenshots, "window-devices.png"), window)
 
@@ -93,37 +80,35 @@ def run(desktop, program, screenshots):
     desktop.xdotool("key", "Escape")
     sd.wait_for(lambda: len(desktop.visible_windows()) == windows, what="the menu closed")
 
-    choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
+    choose_from_menu(desktop, "Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
     sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden and showMenuBar = false")
     dismiss_hint()
     # Without Alt a second launch opens the window, whose menu brings the item back.
     launch_again()
     sd.wait_for(desktop.window_id, what="the device window of a second launch")
     assert show_menu_bar("false"), "no Alt, no change"
-    choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Show Tray Icon
+    choose_from_menu(desktop, "Down", "Down", "Down", "Down", "Return")  # Show Tray Icon
     sd.wait_for(lambda: show_menu_bar("true"), what="the tray item back and showMenuBar = true")
 
     # Either Alt key, AltGr included, brings it back from a second launch.
     for alt in ("ISO_Level3_Shift", "Alt_L"):
-        choose_from_menu("Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
+        choose_from_menu(desktop, "Down", "Down", "Down", "Down", "Return")  # Hide Tray Icon
         sd.wait_for(lambda: show_menu_bar("false"), what="the tray item hidden again")
         dismiss_hint()
         launch_again(alt)
         sd.wait_for(lambda: show_menu_bar("true"), what=f"the tray item back with {alt}")
         assert desktop.window_id() is None, f"{alt}: the item comes back, no window opens"
 
-    choose_from_menu("Up", "Return")  # Quit Corvane
-    assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0, "Quit ends the process with status 0"
+    choose_from_menu(desktop, "Up", "Return")  # Quit Corvane
+    assert ends(corvane), "Quit ends the process with status 0"
 
     # What a session sends at logout, and Ctrl-C: an orderly quit, status 0.
     for signal_number in (signal.SIGTERM, signal.SIGINT):
         corvane = desktop.launch(program)
         sd.wait_for(desktop.tray_item, what="the tray item")
         corvane.send_signal(signal_number)
-        assert corvane.wait(timeout=60 * sd.TIME_SCALE) == 0, f"signal {signal_number} ends the process with status 0"
+        assert ends(corvane), f"signal {signal_number} ends the process with status 0"
 
 
 if __name__ == "__main__":
-    os.makedirs(sys.argv[2], exist_ok=True)
-    with sd.SimulatedDesktop(with_display=True, with_tray=False) as desktop:
-        run(desktop, sys.argv[1], sys.argv[2])
+    main(run, with_display=True, with_tray=False)

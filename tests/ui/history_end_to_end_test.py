@@ -1,14 +1,14 @@
 """The built program over a battery history seeded with chosen times, on a simulated desktop: the keyboard
 row's tooltip tells the estimate (read as a screen reader reads it), the history window in a light and in a
 dark desktop palette, the history kept across a restart and left consistent at each quit.
-Usage: history_end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ on PYTHONPATH."""
+Usage: history_end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/ on PYTHONPATH."""
 
 import os
 import sqlite3
-import sys
 import time
 
 import simulated_desktop as sd
+from desktop_driver import choose_from_menu, ends, main, open_window, point_at
 
 SERIAL = sd.DEMO_DEVICES[0][1]["Serial"]
 # The table the program makes (src/linux/SqliteHistoryStore.cpp); flags: 1 charging, 2 coarse level.
@@ -46,28 +46,12 @@ def stored(path):
         database.close()
 
 
-def run(desktop, program, screenshots, history):
-    def point_at(window, x, y, *then):
-        """Moves the pointer to (x, y) in `window`, negative from its right or bottom edge."""
-        width, height = desktop.window_size(window)
-        desktop.xdotool("mousemove", "--window", window, str(x % width), str(y % height), *then)
-
-    def open_window():
-        if desktop.window_id() is None:
-            desktop.click_tray_item()
-        return sd.wait_for(desktop.window_id, what="the device window")
-
-    def choose_from_menu(*keys):
-        menus = len(desktop.visible_windows())
-        point_at(open_window(), -17, -25, "click", "1")  # the overflow button, bottom right
-        sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what="the overflow menu")
-        desktop.xdotool("key", *keys)
-
+def run(desktop, program, screenshots):
     def tooltip_tells_the_estimate(screenshot):
-        window = open_window()
+        window = open_window(desktop)
         windows = len(desktop.visible_windows())
-        point_at(window, 60, 20)
-        point_at(window, 60, 50)  # the keyboard's row; a move within the window wakes the tooltip
+        point_at(desktop, window, 60, 20)
+        point_at(desktop, window, 60, 50)  # the keyboard's row; a move within the window wakes the tooltip
         tips = lambda: [text for role, text in desktop.accessible_windows() if role == "tool tip" and text]
         lines = sd.wait_for(tips, what="the keyboard row's tooltip")[-1].split("\n")
         assert lines[:3] == EXPECTED_TIP and len(lines) == 4 and lines[3].startswith("Last charged "), lines
@@ -81,16 +65,18 @@ def run(desktop, program, screenshots, history):
                                  XDG_STATE_HOME=state)
         sd.wait_for(desktop.tray_item, what="the tray item")
         tooltip_tells_the_estimate(os.path.join(screenshots, f"history-tooltip-{palette}.png"))
-        choose_from_menu("Down", "Down", "Return")  # About Corvane, Battery History
+        choose_from_menu(desktop, "Down", "Down", "Return")  # About Corvane, Battery History
         shown = sd.wait_for(lambda: desktop.window_id("Battery History"), what="the history window")
         time.sleep(0.5)  # the charts are drawn as the store answers; painting
         desktop.screenshot(os.path.join(screenshots, f"history-window-{palette}.png"), shown)
-        choose_from_menu("Up", "Return")  # Quit Corvane
-        assert corvane.wait(timeout=30 * sd.TIME_SCALE) == 0, "Quit ends the process with status 0"
+        choose_from_menu(desktop, "Up", "Return")  # Quit Corvane
+        assert ends(corvane), "Quit ends the process with status 0"
         assert not os.path.exists(history + "-wal"), "the write-ahead log is folded in and gone at quit"
         return stored(history)
 
-    state = os.path.dirname(os.path.dirname(history))
+    desktop.start_accessibility()
+    state = os.path.join(desktop.folder, "state")
+    history = os.path.join(state, "corvane", "history.sqlite3")
     seeded = seed(history)
     desktop.add_device("keyboard", sd.device(sd.KEYBOARD, "Keyboard K380", SERIAL, 40.0))  # the latest reading
     for name, properties in sd.DEMO_DEVICES[1:]:
@@ -106,7 +92,4 @@ def run(desktop, program, screenshots, history):
 
 
 if __name__ == "__main__":
-    os.makedirs(sys.argv[2], exist_ok=True)
-    with sd.SimulatedDesktop(with_display=True, with_tray=True) as desktop:
-        desktop.start_accessibility()
-        run(desktop, sys.argv[1], sys.argv[2], os.path.join(desktop.folder, "state", "corvane", "history.sqlite3"))
+    main(run, with_display=True, with_tray=True)
