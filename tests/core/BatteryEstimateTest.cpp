@@ -105,17 +105,6 @@ TEST(BatteryEstimateTest, NeedsThreeReadingsOverSixHoursSinceTheCharge)
     }
 }
 
-TEST(BatteryEstimateTest, ADeviceOnTheChargerHasNoEstimate)
-{
-    Trace trace(5, kStart);
-    trace.drain(90, 5, hours {72});
-    trace.at(trace.now() + hours {1}, 70, true);
-    const auto estimate = estimateBattery(trace.readings, trace.now() + hours {1}, 20);
-    EXPECT_EQ(estimate.kind, Kind::charging);
-    EXPECT_FALSE(estimate.untilEmpty);
-    EXPECT_FALSE(estimate.untilThreshold);
-}
-
 // The clock went back a day: what was stamped "tomorrow" must not bend the line, wherever it lies in the list.
 TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
 {
@@ -149,28 +138,27 @@ TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
     EXPECT_EQ(at5.untilEmpty, at30.untilEmpty);
 }
 
-TEST(BatteryEstimateTest, ALevelThatHoldsDrainsNothingAndRunsOutNever)
+// Traces that end with no line to draw, or a flat one: on the charger; a level that holds; coarse levels only,
+// also when off the charger since.
+TEST(BatteryEstimateTest, OnTheChargerFlatOrCoarseThereIsNoTimeLeft)
 {
-    Trace trace(2, kStart, 0);
-    trace.at(kStart, 60).at(kStart + hours {4}, 61).at(kStart + hours {8}, 60);
-    const auto estimate = estimateBattery(trace.readings, kStart + hours {8}, 20);
-    EXPECT_EQ(estimate.kind, Kind::estimated);
-    EXPECT_EQ(estimate.drainPerDay, 0);
-    EXPECT_FALSE(estimate.untilEmpty);
-}
-
-TEST(BatteryEstimateTest, CoarseLevelsGiveNoEstimate)
-{
-    Trace trace(4, kStart, 0);
-    trace.drain(90, 10, hours {48});
-    for (auto& reading : trace.readings)
+    Trace charging(5, kStart), flat(2, kStart, 0), coarse(4, kStart, 0);
+    charging.drain(90, 5, hours {72}).at(charging.now() + hours {1}, 70, true);
+    flat.at(kStart, 60).at(kStart + hours {4}, 61).at(kStart + hours {8}, 60);
+    coarse.drain(90, 10, hours {48});
+    for (auto& reading : coarse.readings)
         reading.coarse = true;
-    EXPECT_EQ(estimateBattery(trace.readings, trace.now(), 20).kind, Kind::notEnoughHistory);
-    // Off the charger, and since then coarse levels only.
-    trace.readings.front() = {"AA:BB", "Keyboard", kStart - hours {1}, 100, false, true};
-    const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
-    EXPECT_EQ(estimate.kind, Kind::notEnoughHistory);
-    EXPECT_FALSE(estimate.lastCharged);
+    auto coarseSinceCharge = coarse;
+    coarseSinceCharge.readings.front() = {"AA:BB", "Keyboard", kStart - hours {1}, 100, false, true};
+    for (const auto& [what, trace, kind] :
+        std::vector<std::tuple<const char*, Trace, Kind>> {{"charging", charging, Kind::charging},
+            {"flat", flat, Kind::estimated}, {"coarse", coarse, Kind::notEnoughHistory},
+            {"coarse since charge", coarseSinceCharge, Kind::notEnoughHistory}}) {
+        const auto estimate = estimateBattery(trace.readings, trace.readings.back().time, 20);
+        EXPECT_EQ(estimate.kind, kind) << what;
+        EXPECT_EQ(estimate.drainPerDay, 0) << what;
+        EXPECT_FALSE(estimate.untilEmpty || estimate.untilThreshold || estimate.lastCharged) << what;
+    }
 }
 
 } // namespace

@@ -163,9 +163,9 @@ TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedVal
 {
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
     test::killWriterRepeatedly(
-        CORVANE_ACKNOWLEDGING_WRITER, acknowledgements,
+        CORVANE_KILLED_WRITER, acknowledgements,
         [&](int) {
-            return QStringList {QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
+            return QStringList {"settings", QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
         },
         [&](int, std::int64_t last) {
             ASSERT_GE(readInteger("interval"), last);

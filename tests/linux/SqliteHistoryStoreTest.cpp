@@ -125,7 +125,8 @@ TEST_F(SqliteHistoryStoreTest, OnlyReadingsThatDifferFromTheLastStoredOneAreStor
     EXPECT_EQ(levels(readNow(store, "B")), "50");
 }
 
-TEST_F(SqliteHistoryStoreTest, ReadingsOlderThan400DaysGoAtTheNextStart)
+// Forgotten with their readings, devices count as new: the same level again is stored.
+TEST_F(SqliteHistoryStoreTest, ReadingsOlderThan400DaysGoAtTheNextStartAndClearForgetsEveryDeviceAtOnce)
 {
     {
         SqliteHistoryStore store(m_file);
@@ -138,23 +139,14 @@ TEST_F(SqliteHistoryStoreTest, ReadingsOlderThan400DaysGoAtTheNextStart)
     SqliteHistoryStore store(m_file);
     EXPECT_EQ(levels(readNow(store, "A")), "70 60");
     EXPECT_TRUE(readNow(store, "OLD").empty());
-    // Forgotten with its readings: the same level again counts as new.
     ASSERT_TRUE(recordNow(store, {reading("OLD", kToday, 10)}));
     EXPECT_EQ(levels(readNow(store, "OLD")), "10");
-}
-
-TEST_F(SqliteHistoryStoreTest, ClearForgetsEveryDeviceAndRecordingStartsAfresh)
-{
-    SqliteHistoryStore store(m_file);
-    ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {1}, 40), reading("B", kToday, 30)}));
     std::promise<bool> cleared;
     store.clear([&cleared](bool ok) { cleared.set_value(ok); });
     ASSERT_TRUE(cleared.get_future().get());
-    EXPECT_TRUE(readNow(store, "A").empty());
-    ASSERT_TRUE(recordNow(store, {reading("A", kToday, 40)}));
-    EXPECT_EQ(levels(readNow(store, "A")), "40");
-    SqliteHistoryStore restarted(m_file);
-    EXPECT_TRUE(readNow(restarted, "B").empty());
+    EXPECT_TRUE(readNow(store, "OLD").empty());
+    ASSERT_TRUE(recordNow(store, {reading("A", kToday, 60)}));
+    EXPECT_EQ(levels(readNow(store, "A")), "60");
 }
 
 TEST_F(SqliteHistoryStoreTest, FolderAndFilesArePrivateAndTheJournalIsWriteAhead)
@@ -270,9 +262,9 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
     const auto serial = [](int round) { return "KILLED-" + std::to_string(round); };
     test::killWriterRepeatedly(
-        CORVANE_HISTORY_WRITER, acknowledgements,
+        CORVANE_KILLED_WRITER, acknowledgements,
         [&](int round) {
-            return QStringList {QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
+            return QStringList {"history", QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
                 QString::fromStdString(serial(round))};
         },
         [&](int round, std::int64_t last) {
