@@ -8,7 +8,6 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
-#include <QDir>
 #include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
@@ -131,7 +130,6 @@ TEST_F(HistoryWindowTest, OneChartPerDeviceWithTheThresholdLineChargingShadedAnd
 
 TEST_F(HistoryWindowTest, ChartsFollowTheLightOrDarkPaletteAndAreSavedForPeopleToLookAt)
 {
-    const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
     for (const bool dark : {false, true}) {
         HistoryWindow shown {fake.history, fake.main, fake.texts, devices, 25, now};
         QPalette palette = shown.palette();
@@ -139,9 +137,7 @@ TEST_F(HistoryWindowTest, ChartsFollowTheLightOrDarkPaletteAndAreSavedForPeopleT
         shown.setPalette(palette);
         fake.main.runAll();
         EXPECT_EQ(shown.chartViews()[0]->chart()->theme(), dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-        if (!folder.isEmpty() && QDir().mkpath(folder))
-            shown.grab().save(
-                folder + (dark ? QStringLiteral("/history-dark.png") : QStringLiteral("/history-light.png")));
+        test::saveScreenshot(shown, dark ? QStringLiteral("history-dark") : QStringLiteral("history-light"));
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include "UiFixture.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 
@@ -37,16 +36,6 @@ std::string clippedLabels(const QWidget& window)
     return found.join(QLatin1Char('\n')).toStdString();
 }
 
-// For a person to look at: build/screenshots when the test run names it.
-void saveScreenshot(QWidget& window, const QString& name)
-{
-    const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
-
 // Each shipped language, with the window's real texts.
 class TranslatedTextsFitTest : public test::UiFixture, public ::testing::WithParamInterface<const char*> {
 protected:
@@ -70,7 +59,7 @@ TEST_P(TranslatedTextsFitTest, NoTextOfTheWindowItsMenuOrTheAboutDialogIsCutOff)
         EXPECT_EQ(view.width(), ContentView::kWidth);
         EXPECT_EQ(clippedLabels(view), "") << language.toStdString() << (withDevices ? " devices" : " empty");
         EXPECT_LE(view.menuButtonView()->geometry().bottom(), view.height()) << "the window grew by the wrapped lines";
-        saveScreenshot(view, QStringLiteral("window-%1-%2").arg(withDevices ? "devices" : "empty", language));
+        test::saveScreenshot(view, QStringLiteral("window-%1-%2").arg(withDevices ? "devices" : "empty", language));
         view.hide();
     }
 
@@ -89,14 +78,14 @@ TEST_P(TranslatedTextsFitTest, NoTextOfTheWindowItsMenuOrTheAboutDialogIsCutOff)
             }
         }
     }
-    saveScreenshot(*menu, QStringLiteral("menu-%1").arg(language));
+    test::saveScreenshot(*menu, QStringLiteral("menu-%1").arg(language));
 
     menu->actions().first()->trigger(); // About
     AboutDialog* about = view.menuButtonView()->aboutDialog();
     ASSERT_NE(about, nullptr);
     QCoreApplication::processEvents();
     EXPECT_EQ(clippedLabels(*about), "") << language.toStdString();
-    saveScreenshot(*about, QStringLiteral("about-%1").arg(language));
+    test::saveScreenshot(*about, QStringLiteral("about-%1").arg(language));
     about->close();
 }
 

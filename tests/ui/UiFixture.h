@@ -4,12 +4,21 @@
 #include "support/FakePlatform.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 namespace corvane::test {
+
+// For a person to look at: build/screenshots when the test run names it.
+inline void saveScreenshot(QWidget& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
 
 // Fakes whose permission reply is held back, so that only a window's showing
 // reads the registry. Every refresh a showing starts is let finish before the
