@@ -16,8 +16,9 @@ namespace corvane::test {
 inline void saveScreenshot(QWidget& window, const QString& name)
 {
     const QString folder = qEnvironmentVariable("CORVANE_SCREENSHOTS");
-    if (!folder.isEmpty() && QDir().mkpath(folder))
+    if (!folder.isEmpty() && QDir().mkpath(folder)) {
         EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+    }
 }
 
 // Fakes whose permission reply is held back, so that only a window's showing
