@@ -13,7 +13,11 @@ def launch_logged(desktop, program, name="corvane", **environment):
     path = os.path.join(desktop.folder, name + ".log")
     with open(path, "a") as log:
         process = desktop.launch(program, log, subprocess.STDOUT, **environment)
-    return process, lambda: open(path).read()
+
+    def printed():
+        with open(path) as log:
+            return log.read()
+    return process, printed
 
 
 def ends(process, status=0):
