@@ -22,15 +22,6 @@ constexpr std::array kIconSizes {16, 22, 32, 48, 64};
 
 std::string_view rawValue(SFSymbol symbol) { return kRawValues.at(static_cast<std::size_t>(symbol)); }
 
-std::optional<SFSymbol> fromRawValue(std::string_view raw)
-{
-    for (SFSymbol symbol : kAllSymbols) {
-        if (rawValue(symbol) == raw)
-            return symbol;
-    }
-    return std::nullopt;
-}
-
 QColor symbolColor(const QPalette& palette)
 {
     const QColor text = palette.color(QPalette::WindowText);

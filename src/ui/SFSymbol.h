@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,10 +41,6 @@ inline constexpr std::array<SFSymbol, 11> kAllSymbols {SFSymbol::none, SFSymbol:
     SFSymbol::notConnected};
 
 std::string_view rawValue(SFSymbol symbol);
-
-// The symbol whose raw value equals `raw` byte for byte; none for anything
-// else, the empty string included.
-std::optional<SFSymbol> fromRawValue(std::string_view raw);
 
 // The default colour of every symbol: the palette's text softened a quarter
 // towards its window colour, a dark grey on a light palette (0x3c3c3c on
