@@ -6,7 +6,6 @@
 #include "core/Texts.h"
 #include "core/runtime/Async.h"
 #include "ui/DeviceToolTips.h"
-#include "ui/HistoryWindow.h"
 #include "ui/MenuButtonView.h"
 #include "ui/PlainLabel.h"
 #include "ui/SFSymbol.h"
@@ -17,6 +16,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -107,7 +107,8 @@ int ContentView::windowHeight(std::size_t deviceCount, int availableHeight)
     return static_cast<int>(std::min<long long>(wanted, std::max(availableHeight, kBaseHeight)));
 }
 
-ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QWidget* parent)
+ContentView::ContentView(
+    std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QMenu& menu, QWidget* parent)
     : QWidget(parent)
     , m_viewModel(std::move(viewModel))
     , m_main(platform.main)
@@ -122,8 +123,7 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
     , m_thresholdCaption(
           plainLabel(fromStd(platform.texts.localized("Notify when battery level lower than")), m_thresholdRow))
     , m_thresholdText(plainLabel({}, m_thresholdRow))
-    , m_menuButtonView(new MenuButtonView(
-          m_viewModel->showMenuBar(), platform.application, platform.loginItem, platform.texts, this))
+    , m_menuButtonView(new MenuButtonView(menu, platform.texts, this))
 {
     QFont headline = m_title->font();
     headline.setBold(true);
@@ -158,7 +158,6 @@ ContentView::ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Plat
         showThreshold();
     });
 
-    connect(m_menuButtonView, &MenuButtonView::historyRequested, this, &ContentView::showHistory);
     // An open window follows every reading; a hidden one does no work and is
     // brought up to date when shown.
     m_devicesSubscription = m_viewModel->observeDevices([this] {
@@ -289,19 +288,6 @@ void ContentView::requestToolTips()
                 main.post([show, readings = std::move(readings)] { show(readings); });
             });
     }
-}
-
-void ContentView::showHistory()
-{
-    if (m_historyWindow == nullptr) {
-        // Parentless, so it stays when the popup that opened it closes.
-        m_historyWindow = new HistoryWindow(
-            m_history, m_main, m_texts, m_viewModel->devices(), m_viewModel->threshold().get(), m_calendar.now());
-        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
 }
 
 void ContentView::showThreshold()

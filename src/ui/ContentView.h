@@ -2,15 +2,14 @@
 
 #include "core/runtime/Subscription.h"
 #include "qt/QtMainExecutor.h"
-#include "ui/HistoryWindow.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <cstddef>
 #include <memory>
 
 class QLabel;
+class QMenu;
 class QTableWidget;
 
 namespace corvane {
@@ -19,14 +18,14 @@ class CorvaneViewModel;
 class Calendar;
 class Executor;
 class HistoryStore;
-
 class MenuButtonView;
 class Stepper;
 class Texts;
 struct Platform;
 
 // The device window's content: the title, the device table (or the text that
-// no device is connected) with the threshold stepper, and the overflow menu.
+// no device is connected) with the threshold stepper, and the button that
+// opens `menu`, the overflow menu it shares with the tray item.
 // Follows the view model's device list and the "threshold" key, whoever
 // writes them. Each time it is shown it starts one refresh; Escape closes it.
 // Fixed width; the height grows with the devices up to the screen's available
@@ -44,7 +43,8 @@ public:
     // available height is `availableHeight`.
     static int windowHeight(std::size_t deviceCount, int availableHeight);
 
-    ContentView(std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QWidget* parent = nullptr);
+    ContentView(
+        std::shared_ptr<CorvaneViewModel> viewModel, const Platform& platform, QMenu& menu, QWidget* parent = nullptr);
     ~ContentView() override;
 
     QTableWidget* table() const { return m_table; }
@@ -54,9 +54,6 @@ public:
     QLabel* thresholdText() const { return m_thresholdText; }
     QLabel* thresholdCaption() const { return m_thresholdCaption; }
     MenuButtonView* menuButtonView() const { return m_menuButtonView; }
-    // The battery history window, while it is open.
-    HistoryWindow* historyWindow() const { return m_historyWindow; }
-    void showHistory();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -77,7 +74,6 @@ private:
     const Texts& m_texts;
     HistoryStore& m_history;
     const Calendar& m_calendar;
-    QPointer<HistoryWindow> m_historyWindow;
 
     QLabel* m_title;
     QTableWidget* m_table;

@@ -5,7 +5,7 @@
 #include "core/Keyboard.h"
 #include "ui/ContentView.h"
 #include "ui/DeviceToolTips.h"
-#include "ui/MenuButtonView.h"
+#include "ui/OverflowMenu.h"
 #include "ui/PopupPlacement.h"
 #include "ui/Resources.h"
 
@@ -13,7 +13,6 @@
 #include <QColor>
 #include <QCursor>
 #include <QEvent>
-#include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -34,6 +33,9 @@ const QColor kGlyphOnDark {0xf4, 0xf4, 0xf4};
 // A click on the tray item while the popup is open first takes the focus away
 // (which hides it) and then arrives as a click: it must not reopen it.
 constexpr std::chrono::milliseconds kReopenGuard {400};
+
+// The device window's flags beside the tray item.
+constexpr Qt::WindowFlags kPopupFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
 QIcon menubarIcon(ColorScheme scheme)
 {
@@ -60,13 +62,10 @@ QSizeF CorvaneApp::menubarIconSize(QSizeF imageSize)
 
 CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent)
     : QObject(parent)
+    , m_platform(platform)
     , m_viewModel(CorvaneViewModel::create(platform))
-    , m_window(std::make_unique<ContentView>(m_viewModel, platform))
-    , m_keyboard(platform.keyboard)
-    , m_texts(platform.texts)
+    , m_menu(std::make_unique<OverflowMenu>(*m_viewModel, platform))
 {
-    m_window->setWindowTitle(QCoreApplication::applicationName());
-    m_window->installEventFilter(this);
     m_activationSubscription = platform.activation.onActivate([this] { onActivate(); });
     m_showMenuBarSubscription = platform.settings.observe(
         m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
@@ -79,21 +78,21 @@ void CorvaneApp::setTrayAvailable(bool available)
 {
     delete m_tray;
     m_tray = nullptr;
-    m_window->menuButtonView()->setTrayAvailable(available);
+    m_menu->setTrayAvailable(available);
     if (!available) {
         if (m_fallback)
             return;
         m_fallback = true;
         std::cerr << "corvane: the desktop offers no system tray, so the device window opens as an ordinary window"
                   << std::endl;
-        m_window->setWindowFlags(Qt::Window);
+        if (m_window != nullptr)
+            m_window->setWindowFlags(Qt::Window);
         showWindow();
         return;
     }
     // Changing the flags hides the window: the ordinary one goes, an open popup stays.
-    const Qt::WindowFlags popup = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-    if (m_fallback || m_window->windowFlags() != (popup | Qt::Window))
-        m_window->setWindowFlags(popup);
+    if (m_window != nullptr && (m_fallback || m_window->windowFlags() != (kPopupFlags | Qt::Window)))
+        m_window->setWindowFlags(kPopupFlags);
     m_fallback = false;
     makeTrayIcon();
     followShowMenuBar();
@@ -103,7 +102,7 @@ void CorvaneApp::makeTrayIcon()
 {
     m_tray = new QSystemTrayIcon(menubarIcon(m_colorScheme), this);
     showTrayToolTip();
-    QMenu* menu = m_window->menuButtonView()->menu();
+    QMenu* menu = m_menu.get();
     m_tray->setContextMenu(menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
@@ -131,35 +130,52 @@ void CorvaneApp::onActivate()
     // way in. One of our own windows gaining the focus (the hint, About) is no
     // call for it.
     const QWidget* focused = QApplication::activeWindow();
-    if (!m_viewModel->showMenuBar().get() && !m_keyboard.isOptionKeyHeld() && !m_window->isVisible()
+    const bool open = m_window != nullptr && m_window->isVisible();
+    if (!m_viewModel->showMenuBar().get() && !m_platform.keyboard.isOptionKeyHeld() && !open
         && (focused == nullptr || !focused->isVisible()))
         showWindow();
 }
 
-CorvaneApp::~CorvaneApp() = default;
+CorvaneApp::~CorvaneApp()
+{
+    // Before the menu it shows.
+    delete m_tray;
+}
+
+ContentView& CorvaneApp::deviceWindow()
+{
+    if (m_window == nullptr) {
+        m_window = std::make_unique<ContentView>(m_viewModel, m_platform, *m_menu);
+        m_window->setWindowTitle(QCoreApplication::applicationName());
+        m_window->setWindowFlags(m_fallback ? Qt::Window : kPopupFlags);
+        m_window->installEventFilter(this);
+    }
+    return *m_window;
+}
 
 void CorvaneApp::showTrayToolTip()
 {
     // Each device's level, lowest first.
     if (m_tray != nullptr)
-        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), m_texts));
+        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), m_platform.texts));
 }
 
 void CorvaneApp::showWindow()
 {
+    ContentView& window = deviceWindow();
     if (m_tray != nullptr) {
         m_itemGeometry = m_tray->geometry();
         m_pointer = QCursor::pos();
         placeWindow();
     }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 void CorvaneApp::toggleWindow()
 {
-    if (m_window->isVisible()) {
+    if (m_window != nullptr && m_window->isVisible()) {
         m_window->hide();
         return;
     }
@@ -204,12 +220,12 @@ void CorvaneApp::hideUnlessFocused()
 
 void CorvaneApp::followShowMenuBar()
 {
-    m_window->menuButtonView()->refreshTrayEntries();
+    m_menu->refreshTrayEntries();
     if (m_tray == nullptr)
         return;
     const bool shown = m_viewModel->showMenuBar().get();
     m_tray->setVisible(shown);
-    if (!shown)
+    if (!shown && m_window != nullptr)
         m_window->hide();
 }
 

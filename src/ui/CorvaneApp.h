@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ColorScheme.h"
+#include "core/CorvaneViewModel.h"
 #include "core/runtime/Subscription.h"
 #include "qt/QtMainExecutor.h"
 
@@ -17,18 +18,16 @@ class QSystemTrayIcon;
 namespace corvane {
 
 class ContentView;
-class CorvaneViewModel;
-class Keyboard;
-class Texts;
-struct Platform;
+class OverflowMenu;
 
-// The program's scene: the one view model of the process, the tray item and
-// the device window it opens. The tray item is shown while "showMenuBar" is
-// true and follows every change of the key; a right click on it opens the
-// overflow menu. Where the desktop offers no tray, the device window is an
-// ordinary window, opened at once, since the user could not reach Corvane
-// otherwise; when a tray comes, the item takes over again. While the item is
-// hidden, an activation without Alt opens the device window. Main thread.
+// The program's scene: the one view model of the process, the tray item, the
+// overflow menu and the device window the item opens, made when first shown.
+// The tray item is shown while "showMenuBar" is true and follows every change
+// of the key; a right click on it opens the overflow menu. Where the desktop
+// offers no tray, the device window is an ordinary window, opened at once,
+// since the user could not reach Corvane otherwise; when a tray comes, the
+// item takes over again. While the item is hidden, an activation without Alt
+// opens the device window. Main thread.
 class CorvaneApp final : public QObject {
     Q_OBJECT
 
@@ -55,6 +54,8 @@ public:
     void toggleWindow();
 
     const std::shared_ptr<CorvaneViewModel>& viewModel() const { return m_viewModel; }
+    OverflowMenu* menu() const { return m_menu.get(); }
+    // Null until first shown.
     ContentView* window() const { return m_window.get(); }
     // Null without a tray.
     QSystemTrayIcon* trayIcon() const { return m_tray; }
@@ -63,6 +64,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The device window, made at the first call.
+    ContentView& deviceWindow();
     void followShowMenuBar();
     void hideUnlessFocused();
     void placeWindow();
@@ -70,10 +73,11 @@ private:
     void makeTrayIcon();
     void showTrayToolTip();
 
+    const Platform m_platform;
     std::shared_ptr<CorvaneViewModel> m_viewModel;
+    // The window's overflow button opens the menu: made before it, gone after it.
+    std::unique_ptr<OverflowMenu> m_menu;
     std::unique_ptr<ContentView> m_window;
-    const Keyboard& m_keyboard;
-    const Texts& m_texts;
     QSystemTrayIcon* m_tray = nullptr;
     bool m_fallback = false;
     ColorScheme m_colorScheme = ColorScheme::NoPreference;

@@ -3,6 +3,7 @@
 #include "UiFixture.h"
 #include "support/RunTask.h"
 #include "ui/MenuButtonView.h"
+#include "ui/OverflowMenu.h"
 #include "ui/Stepper.h"
 
 #include <QLabel>
@@ -36,7 +37,8 @@ protected:
     ContentViewTest() { track(*viewModel, view); }
 
     std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(fake.platform());
-    ContentView view {viewModel, fake.platform()};
+    OverflowMenu menu {*viewModel, fake.platform()};
+    ContentView view {viewModel, fake.platform(), menu};
 };
 
 class ContentViewSizeTest : public ContentViewTest, public ::testing::WithParamInterface<int> { };
@@ -151,17 +153,16 @@ TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
 
 TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheApplication)
 {
-    QMenu* menu = view.menuButtonView()->menu();
-    const auto shown = [menu] {
-        Q_EMIT menu->aboutToShow();
+    const auto shown = [this] {
+        Q_EMIT menu.aboutToShow();
         QStringList texts;
-        for (const QAction* entry : menu->actions())
+        for (const QAction* entry : menu.actions())
             texts << (!entry->isVisible() ? QString() : entry->isSeparator() ? QStringLiteral("-") : entry->text());
         texts.removeAll(QString());
         return texts;
     };
-    const auto entry = [menu](const char* text) {
-        for (QAction* action : menu->actions())
+    const auto entry = [this](const char* text) {
+        for (QAction* action : menu.actions())
             if (action->text() == QLatin1String(text))
                 return action;
         return static_cast<QAction*>(nullptr);
@@ -171,15 +172,15 @@ TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheA
     entry("Hide Menu Bar Item")->trigger();
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
-    ASSERT_NE(view.menuButtonView()->hiddenItemHint(), nullptr);
-    EXPECT_TRUE(view.menuButtonView()->hiddenItemHint()->isVisible());
-    view.menuButtonView()->hiddenItemHint()->close();
+    ASSERT_NE(menu.hiddenItemHint(), nullptr);
+    EXPECT_TRUE(menu.hiddenItemHint()->isVisible());
+    menu.hiddenItemHint()->close();
 
     ASSERT_EQ(shown(),
         QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Show Menu Bar Item", "Quit Corvane"}));
     entry("Show Menu Bar Item")->trigger();
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(true));
-    view.menuButtonView()->setTrayAvailable(false);
+    menu.setTrayAvailable(false);
     EXPECT_EQ(shown(), QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Quit Corvane"}));
 
     EXPECT_EQ(fake.application.terminations, 0);
@@ -190,9 +191,8 @@ TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheA
 
 TEST_F(ContentViewTest, StartAtLoginShowsTheEntrysStateEachTimeTheMenuOpensAndSwitchesIt)
 {
-    QMenu* menu = view.menuButtonView()->menu();
-    QAction* item = view.menuButtonView()->startAtLoginAction();
-    const auto open = [menu] { Q_EMIT menu->aboutToShow(); };
+    QAction* item = menu.startAtLoginAction();
+    const auto open = [this] { Q_EMIT menu.aboutToShow(); };
     ASSERT_TRUE(item->isCheckable());
     open();
     EXPECT_FALSE(item->isChecked());

@@ -4,13 +4,17 @@
 #include "support/RunTask.h"
 #include "ui/ContentView.h"
 #include "ui/MenuButtonView.h"
+#include "ui/OverflowMenu.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTableWidget>
 
 #include <cmath>
 #include <optional>
@@ -24,7 +28,7 @@ using CorvaneAppTest = test::UiFixture;
 // The menu entries a user sees now.
 QStringList shownEntries(const CorvaneApp& app)
 {
-    QMenu* menu = app.window()->menuButtonView()->menu();
+    QMenu* menu = app.menu();
     Q_EMIT menu->aboutToShow();
     QStringList texts;
     for (const QAction* entry : menu->actions())
@@ -33,21 +37,41 @@ QStringList shownEntries(const CorvaneApp& app)
     return texts;
 }
 
+void choose(const CorvaneApp& app, const QString& entry)
+{
+    for (QAction* action : app.menu()->actions())
+        if (action->text() == entry)
+            action->trigger();
+}
+
 TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAltOpensTheWindow)
 {
     fake.settings.setValue(settings::kShowMenuBar, false);
     auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
-    track(*app->viewModel(), *app->window());
     QSystemTrayIcon* tray = app->trayIcon();
     ASSERT_NE(tray, nullptr);
     EXPECT_FALSE(tray->isVisible());
-    EXPECT_EQ(tray->contextMenu(), app->window()->menuButtonView()->menu()) << "a right click opens the overflow menu";
+    // The window is made when first opened; the item's right click opens the overflow menu before that.
+    EXPECT_EQ(tray->contextMenu(), app->menu());
     EXPECT_TRUE(shownEntries(*app).contains("Show Menu Bar Item"));
+    choose(*app, "Show Menu Bar Item");
+    settle();
+    EXPECT_TRUE(tray->isVisible());
+    choose(*app, "Hide Menu Bar Item");
+    settle();
+    EXPECT_FALSE(tray->isVisible());
+    ASSERT_NE(app->menu()->hiddenItemHint(), nullptr);
+    app->menu()->hiddenItemHint()->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app->window(), nullptr);
 
     // While hidden, a second launch without Alt opens the window.
     fake.activation.activated.fire();
+    ASSERT_NE(app->window(), nullptr);
+    track(*app->viewModel(), *app->window());
     settle();
     EXPECT_TRUE(app->window()->isVisible());
+    EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
     EXPECT_FALSE(tray->isVisible());
     app->window()->hide();
 
@@ -70,20 +94,27 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAlt
     settle();
     EXPECT_FALSE(tray->isVisible());
     EXPECT_FALSE(app->window()->isVisible());
-    EXPECT_EQ(fake.settings.writes().size(), 3u);
+    EXPECT_EQ(fake.settings.writes().size(), 5u);
 }
 
 TEST_F(CorvaneAppTest, PopupGrowsAwayFromABottomPanelWhenRowsArriveWhileItIsOpen)
 {
     auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
-    ContentView* window = app->window();
-    track(*app->viewModel(), *window);
     // The offscreen tray does not say where its item is: the window goes at the pointer, on the panel.
-    const QRect available = window->screen()->availableGeometry();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     const QPoint pointer(available.center().x(), available.bottom() - 2);
     QCursor::setPos(pointer);
+    // A reading and a threshold from before the window was made: it shows them at once.
     fake.registry.setEntries("AppleDeviceManagementHIDEventService", {test::keyboardEntry("K1", "1", 50)});
+    test::finish(fake.main, app->viewModel()->updateDevices());
+    fake.settings.setValue(settings::kThreshold, std::int64_t {25});
+    EXPECT_TRUE(app->trayIcon()->toolTip().contains("K1"));
     Q_EMIT app->trayIcon()->activated(QSystemTrayIcon::Trigger);
+    ContentView* window = app->window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->table()->rowCount(), 1);
+    EXPECT_EQ(window->thresholdText()->text(), "25%");
+    track(*app->viewModel(), *window);
     settle();
     const int shortHeight = window->height();
     EXPECT_EQ(window->geometry().bottom(), pointer.y() - 1);

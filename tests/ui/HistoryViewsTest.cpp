@@ -1,8 +1,9 @@
 #include "UiFixture.h"
+#include "support/RunTask.h"
 #include "ui/ContentView.h"
 #include "ui/DeviceToolTips.h"
 #include "ui/HistoryWindow.h"
-#include "ui/MenuButtonView.h"
+#include "ui/OverflowMenu.h"
 
 #include <QAbstractButton>
 #include <QAreaSeries>
@@ -46,7 +47,8 @@ class DeviceToolTipTest : public test::UiFixture, public ::testing::WithParamInt
 TEST_P(DeviceToolTipTest, RowTooltipTellsTheEstimateFromTheHistory)
 {
     auto viewModel = CorvaneViewModel::create(fake.platform());
-    ContentView view(viewModel, fake.platform());
+    OverflowMenu menu(*viewModel, fake.platform());
+    ContentView view(viewModel, fake.platform(), menu);
     track(*viewModel, view);
     fake.history.stored = GetParam().history;
     showDevices(view, {keyboardEntry("Desk", "A1", GetParam().percent, GetParam().flags)});
@@ -159,18 +161,20 @@ TEST_F(HistoryWindowTest, ClearAsksFirstAndForgetsOnlyOnYes)
     EXPECT_TRUE(static_cast<QLineSeries*>(series(0, "level")[0])->points().isEmpty()) << "redrawn empty";
 }
 
-TEST_F(HistoryWindowTest, TheMenuOpensTheWindowForTheDevicesShown)
+// The tray item's menu opens it before any device window was made.
+TEST_F(HistoryWindowTest, TheMenuOpensTheWindowForTheDevicesListed)
 {
     auto viewModel = CorvaneViewModel::create(fake.platform());
-    ContentView view(viewModel, fake.platform());
-    track(*viewModel, view);
-    showDevices(view, {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
-    view.menuButtonView()->menu()->actions().at(1)->trigger();
+    fake.registry.setEntries(
+        "AppleDeviceManagementHIDEventService", {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
+    test::finish(fake.main, viewModel->updateDevices());
+    OverflowMenu menu(*viewModel, fake.platform());
+    menu.actions().at(1)->trigger();
     fake.main.runAll();
-    ASSERT_NE(view.historyWindow(), nullptr);
-    EXPECT_EQ(view.historyWindow()->chartViews().size(), 2U);
-    EXPECT_EQ(view.historyWindow()->chartsDrawn(), 2);
-    view.historyWindow()->close();
+    ASSERT_NE(menu.historyWindow(), nullptr);
+    EXPECT_EQ(menu.historyWindow()->chartViews().size(), 2U);
+    EXPECT_EQ(menu.historyWindow()->chartsDrawn(), 2);
+    menu.historyWindow()->close();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "linux/QtTexts.h"
 #include "ui/ContentView.h"
 #include "ui/MenuButtonView.h"
+#include "ui/OverflowMenu.h"
 
 #include "UiFixture.h"
 
@@ -49,8 +50,9 @@ protected:
 
 TEST_P(TranslatedTextsFitTest, NoTextOfTheWindowItsMenuOrTheAboutDialogIsCutOff)
 {
+    OverflowMenu menu(*viewModel, platform);
     for (const bool withDevices : {true, false}) {
-        ContentView view(viewModel, platform);
+        ContentView view(viewModel, platform, menu);
         track(*viewModel, view);
         std::vector<test::Properties> devices;
         if (withDevices)
@@ -63,25 +65,23 @@ TEST_P(TranslatedTextsFitTest, NoTextOfTheWindowItsMenuOrTheAboutDialogIsCutOff)
         view.hide();
     }
 
-    ContentView view(viewModel, platform);
-    QMenu* menu = view.menuButtonView()->menu();
     // Hide and Show take turns: check each while it is the one offered.
-    view.menuButtonView()->setTrayAvailable(true);
+    menu.setTrayAvailable(true);
     for (const bool shown : {false, true}) {
         fake.settings.setValue(settings::kShowMenuBar, shown);
-        view.menuButtonView()->refreshTrayEntries();
-        menu->adjustSize();
-        for (QAction* entry : menu->actions()) {
+        menu.refreshTrayEntries();
+        menu.adjustSize();
+        for (QAction* entry : menu.actions()) {
             if (entry->isVisible()) {
-                EXPECT_GE(menu->actionGeometry(entry).width(), menu->fontMetrics().horizontalAdvance(entry->text()))
+                EXPECT_GE(menu.actionGeometry(entry).width(), menu.fontMetrics().horizontalAdvance(entry->text()))
                     << entry->text().toStdString();
             }
         }
     }
-    test::saveScreenshot(*menu, QStringLiteral("menu-%1").arg(language));
+    test::saveScreenshot(menu, QStringLiteral("menu-%1").arg(language));
 
-    menu->actions().first()->trigger(); // About
-    AboutDialog* about = view.menuButtonView()->aboutDialog();
+    menu.actions().first()->trigger(); // About
+    AboutDialog* about = menu.aboutDialog();
     ASSERT_NE(about, nullptr);
     QCoreApplication::processEvents();
     EXPECT_EQ(clippedLabels(*about), "") << language.toStdString();
