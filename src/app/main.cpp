@@ -10,6 +10,7 @@
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
 #include "linux/IcuCalendar.h"
+#include "linux/LocaleWatcher.h"
 #include "linux/QtActivation.h"
 #include "linux/QtKeyboard.h"
 #include "linux/QtTexts.h"
@@ -176,6 +177,8 @@ int runCorvane(int argc, char** argv, bool& restart)
     followTrayHost(trayHost, tray, app, restart);
     corvane::ColorSchemePortal colorScheme(sessionBus);
     QObject::connect(&colorScheme, &corvane::ColorSchemePortal::changed, &app, &corvane::CorvaneApp::setColorScheme);
+    corvane::LocaleWatcher locale(systemBus, QProcessEnvironment::systemEnvironment(), texts);
+    QObject::connect(&locale, &corvane::LocaleWatcher::changed, &app, &corvane::CorvaneApp::retranslate);
     return QApplication::exec();
 }
 

@@ -60,19 +60,46 @@ QSizeF CorvaneApp::menubarIconSize(QSizeF imageSize)
 
 CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* parent)
     : QObject(parent)
+    , m_platform(platform)
     , m_viewModel(CorvaneViewModel::create(platform))
-    , m_window(std::make_unique<ContentView>(m_viewModel, platform))
-    , m_keyboard(platform.keyboard)
-    , m_texts(platform.texts)
 {
-    m_window->setWindowTitle(QCoreApplication::applicationName());
-    m_window->installEventFilter(this);
+    makeWindow();
     m_activationSubscription = platform.activation.onActivate([this] { onActivate(); });
     m_showMenuBarSubscription = platform.settings.observe(
         m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
     // The published list is read on the main thread, where observers are told.
     m_devicesSubscription = m_viewModel->observeDevices([this] { showTrayToolTip(); });
     setTrayAvailable(trayAvailable);
+}
+
+void CorvaneApp::makeWindow()
+{
+    m_window = std::make_unique<ContentView>(m_viewModel, m_platform);
+    m_window->setWindowTitle(QCoreApplication::applicationName());
+    m_window->installEventFilter(this);
+}
+
+void CorvaneApp::retranslate()
+{
+    // The next notification's actions too.
+    m_viewModel->notifier().registerCategories();
+    m_stale = true;
+    if (!m_window->isVisible())
+        remakeWindow();
+}
+
+void CorvaneApp::remakeWindow()
+{
+    m_stale = false;
+    const Qt::WindowFlags flags = m_window->windowFlags();
+    // The former window goes once the tray item has let go of its menu.
+    const auto former = std::move(m_window);
+    makeWindow();
+    m_window->setWindowFlags(flags);
+    m_window->menuButtonView()->setTrayAvailable(m_tray != nullptr);
+    if (m_tray != nullptr)
+        m_tray->setContextMenu(m_window->menuButtonView()->menu());
+    showTrayToolTip();
 }
 
 void CorvaneApp::setTrayAvailable(bool available)
@@ -103,9 +130,9 @@ void CorvaneApp::makeTrayIcon()
 {
     m_tray = new QSystemTrayIcon(menubarIcon(m_colorScheme), this);
     showTrayToolTip();
-    QMenu* menu = m_window->menuButtonView()->menu();
-    m_tray->setContextMenu(menu);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
+    m_tray->setContextMenu(m_window->menuButtonView()->menu());
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        QMenu* menu = m_window->menuButtonView()->menu();
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             toggleWindow();
         // A host that shows no menu of its own asks the item to.
@@ -131,7 +158,7 @@ void CorvaneApp::onActivate()
     // way in. One of our own windows gaining the focus (the hint, About) is no
     // call for it.
     const QWidget* focused = QApplication::activeWindow();
-    if (!m_viewModel->showMenuBar().get() && !m_keyboard.isOptionKeyHeld() && !m_window->isVisible()
+    if (!m_viewModel->showMenuBar().get() && !m_platform.keyboard.isOptionKeyHeld() && !m_window->isVisible()
         && (focused == nullptr || !focused->isVisible()))
         showWindow();
 }
@@ -142,7 +169,7 @@ void CorvaneApp::showTrayToolTip()
 {
     // Each device's level, lowest first.
     if (m_tray != nullptr)
-        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), m_texts));
+        m_tray->setToolTip(trayToolTip(QCoreApplication::applicationName(), m_viewModel->devices(), m_platform.texts));
 }
 
 void CorvaneApp::showWindow()
@@ -186,6 +213,9 @@ bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
     // A refresh that adds rows resizes the open window: keep it against the panel.
     if (watched == m_window.get() && event->type() == QEvent::Resize && m_tray != nullptr && m_window->isVisible())
         placeWindow();
+    // Made afresh in the new language once it has closed.
+    if (watched == m_window.get() && event->type() == QEvent::Hide && m_stale)
+        QMetaObject::invokeMethod(this, &CorvaneApp::remakeWindow, Qt::QueuedConnection);
     if (watched == m_window.get() && event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
         // Like a popup: it goes when the focus goes elsewhere, but not to
         // its own overflow menu; look once the focus has settled.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ColorScheme.h"
+#include "core/CorvaneViewModel.h"
 #include "core/runtime/Subscription.h"
 #include "qt/QtMainExecutor.h"
 
@@ -17,10 +18,6 @@ class QSystemTrayIcon;
 namespace corvane {
 
 class ContentView;
-class CorvaneViewModel;
-class Keyboard;
-class Texts;
-struct Platform;
 
 // The program's scene: the one view model of the process, the tray item and
 // the device window it opens. The tray item is shown while "showMenuBar" is
@@ -51,6 +48,11 @@ public:
     // on a light one, and without a preference one that reads on both.
     void setColorScheme(ColorScheme scheme);
 
+    // The texts changed language: the device window and its menu (the tray
+    // item's too) are made afresh in it, at once while the window is closed,
+    // else once it closes.
+    void retranslate();
+
     void showWindow();
     void toggleWindow();
 
@@ -63,6 +65,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void makeWindow();
+    void remakeWindow();
     void followShowMenuBar();
     void hideUnlessFocused();
     void placeWindow();
@@ -70,10 +74,10 @@ private:
     void makeTrayIcon();
     void showTrayToolTip();
 
+    const Platform m_platform;
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::unique_ptr<ContentView> m_window;
-    const Keyboard& m_keyboard;
-    const Texts& m_texts;
+    bool m_stale = false; // in the texts' former language
     QSystemTrayIcon* m_tray = nullptr;
     bool m_fallback = false;
     ColorScheme m_colorScheme = ColorScheme::NoPreference;
