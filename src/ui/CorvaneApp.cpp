@@ -84,12 +84,14 @@ void CorvaneApp::retranslate()
     // The next notification's actions too.
     m_viewModel->notifier().registerCategories();
     m_stale = true;
-    if (!m_window->isVisible())
-        remakeWindow();
+    remakeWindow();
 }
 
 void CorvaneApp::remakeWindow()
 {
+    // An open window waits until it closes (or was opened again before this came).
+    if (!m_stale || m_window->isVisible())
+        return;
     m_stale = false;
     const Qt::WindowFlags flags = m_window->windowFlags();
     // The former window goes once the tray item has let go of its menu.
