@@ -6,7 +6,7 @@ notification server. On both trays the item is hidden from the menu, with
 its hint, and brought back by a second launch: without Alt through the window
 that opens, with Alt at once. Screenshots of each go to the given folder.
 Usage: real_hosts_test.py <path of corvane> <folder for screenshots>, with
-scripts/ on PYTHONPATH. Exits 77 (skipped) when one of those programs is missing."""
+scripts/ and tests/ on PYTHONPATH. Exits 77 (skipped) when one of those programs is missing."""
 
 import glob
 import os
@@ -19,6 +19,7 @@ from collections import Counter
 from datetime import datetime, timedelta, timezone
 
 import simulated_desktop as sd
+from desktop_driver import ends, point_at
 
 XFCONFD = next(iter(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")), "xfconfd")  # Debian's, under the multiarch folder
 HOSTS = (XFCONFD, "xfwm4", "xfce4-panel", "xfconf-query", "tint2", "dunst", "dunstctl")
@@ -192,9 +193,8 @@ def run(desktop, program, shots):
         if desktop.window_id() is None:
             desktop.xdotool("mousemove", *centre, "click", "1", "mousemove", "640", "400")
         window = sd.wait_for(desktop.window_id, what="the window")
-        _, _, width, height = desktop.geometry(window)
         menus = len(desktop.visible_windows())
-        desktop.xdotool("mousemove", "--window", window, str(width - 17), str(height - 25), "click", "1")
+        point_at(desktop, window, -17, -25, "click", "1")
         sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what=f"the overflow menu for {what}")
         desktop.xdotool("key", "Down", "Down", "Down", "Down", "Return", "mousemove", "640", "400")
 
@@ -211,7 +211,7 @@ def run(desktop, program, shots):
             sd.wait_for(lambda: desktop.window_id("Hide Tray Icon") is None, what="the hint closed")
             for key in alt:
                 desktop.xdotool("keydown", key)
-            assert desktop.launch(program).wait(timeout=60 * sd.TIME_SCALE) == 0, "a second launch exits 0"
+            assert ends(desktop.launch(program)), "a second launch exits 0"
             for key in alt:
                 desktop.xdotool("keyup", key)
             if not alt:  # the window opens, whose menu brings the item back
