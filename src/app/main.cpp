@@ -10,9 +10,11 @@
 #include "linux/FileSettingsStore.h"
 #include "linux/FreedesktopNotificationCenter.h"
 #include "linux/IcuCalendar.h"
+#include "linux/LocaleWatcher.h"
 #include "linux/QtActivation.h"
 #include "linux/QtKeyboard.h"
 #include "linux/QtTexts.h"
+#include "linux/QtTray.h"
 #include "linux/QuitSignals.h"
 #include "linux/SingleInstance.h"
 #include "linux/SqliteHistoryStore.h"
@@ -32,11 +34,9 @@
 #include <QIcon>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QUrl>
 
 #include <iostream>
-#include <optional>
 #include <vector>
 
 #include <unistd.h>
@@ -56,67 +56,6 @@ QString notificationIcon()
     if (!QDir().mkpath(folder) || !QFile::copy(QStringLiteral(":/images/corvane"), file))
         return name;
     return QUrl::fromLocalFile(file).toString();
-}
-
-// Qt settles on the status-notifier watcher or XEmbed at its first look and
-// keeps that answer for the whole process, so it is asked only once a host of
-// either kind is there, and the kind it settled on is remembered here.
-class QtTray {
-public:
-    explicit QtTray(const corvane::TrayHost& host)
-        : m_host(host)
-    {
-    }
-
-    // A host of the kind Qt serves is there.
-    bool available()
-    {
-        const bool statusNotifier = m_host.hasStatusNotifierHost();
-        if (!statusNotifier && !m_host.hasXEmbedTray())
-            return false;
-        if (!m_statusNotifier)
-            m_statusNotifier = statusNotifier;
-        return (*m_statusNotifier ? statusNotifier : m_host.hasXEmbedTray())
-            && QSystemTrayIcon::isSystemTrayAvailable();
-    }
-
-    // The only host is of the other kind (a panel replaced by another): only
-    // a fresh process can show the item there.
-    bool ofTheOtherKindOnly() const
-    {
-        const bool statusNotifier = m_host.hasStatusNotifierHost(), xembed = m_host.hasXEmbedTray();
-        return m_statusNotifier && (*m_statusNotifier ? xembed && !statusNotifier : statusNotifier && !xembed);
-    }
-
-private:
-    const corvane::TrayHost& m_host;
-    std::optional<bool> m_statusNotifier;
-};
-
-// The tray item comes and goes with the tray host; where the host is of a kind
-// Qt no longer offers, Corvane quits to start afresh, and sets `restart`.
-void followTrayHost(corvane::TrayHost& host, QtTray& tray, corvane::CorvaneApp& app, bool& restart)
-{
-    QObject::connect(&host, &corvane::TrayHost::changed, &app, [&tray, &app, &restart] {
-        const bool available = tray.available();
-        app.setTrayAvailable(available);
-        if (available)
-            return;
-        // A panel offers its kinds one after the other, and Qt follows the
-        // XEmbed selection on a connection of its own: look again a moment later.
-        const auto again = [&tray, &app, &restart] {
-            // Only a change: a fresh item for a host that has one already would replace it under the user.
-            if (const bool now = tray.available(); now != (app.trayIcon() != nullptr))
-                app.setTrayAvailable(now);
-            if (restart || !tray.ofTheOtherKindOnly())
-                return;
-            std::cerr << "corvane: the tray is now of another kind; starting afresh to show the item there"
-                      << std::endl;
-            restart = true;
-            QCoreApplication::quit();
-        };
-        QTimer::singleShot(std::chrono::seconds(2), &app, again);
-    });
 }
 
 // The program once its command line is read: its exit status. Sets `restart`
@@ -171,11 +110,18 @@ int runCorvane(int argc, char** argv, bool& restart)
     const corvane::Platform platform {mainExecutor, worker, worker, clock, registry, settings, notifications, events,
         activation, keyboard, alerts, loginItem, calendar, texts, history};
     corvane::TrayHost trayHost(sessionBus);
-    QtTray tray(trayHost);
+    corvane::QtTray tray(trayHost, &QSystemTrayIcon::isSystemTrayAvailable);
     corvane::CorvaneApp app(platform, tray.available());
-    followTrayHost(trayHost, tray, app, restart);
+    QObject::connect(&tray, &corvane::QtTray::availabilityChanged, &app, &corvane::CorvaneApp::setTrayAvailable);
+    QObject::connect(&tray, &corvane::QtTray::restartNeeded, &app, [&restart] {
+        std::cerr << "corvane: the tray is now of another kind; starting afresh to show the item there" << std::endl;
+        restart = true;
+        QCoreApplication::quit();
+    });
     corvane::ColorSchemePortal colorScheme(sessionBus);
     QObject::connect(&colorScheme, &corvane::ColorSchemePortal::changed, &app, &corvane::CorvaneApp::setColorScheme);
+    corvane::LocaleWatcher locale(systemBus, QProcessEnvironment::systemEnvironment(), texts);
+    QObject::connect(&locale, &corvane::LocaleWatcher::changed, &app, &corvane::CorvaneApp::retranslate);
     return QApplication::exec();
 }
 

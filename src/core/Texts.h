@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Date.h"
+
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,8 @@ public:
     virtual std::string localized(const std::string& key) const = 0;
     // An integer percentage in the user's locale: 85 reads "85%" in English.
     virtual std::string percent(std::int64_t value) const = 0;
+    // A moment as the user's locale writes a short date and time, in the host's time zone.
+    virtual std::string dateTime(Date when) const = 0;
 };
 
 } // namespace corvane

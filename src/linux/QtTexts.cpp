@@ -1,6 +1,8 @@
 #include "linux/QtTexts.h"
 
+#include <QDateTime>
 #include <QString>
+#include <QTimeZone>
 #include <QTranslator>
 
 #include <unicode/locid.h>
@@ -16,28 +18,48 @@ constexpr const char* kTablePrefix = ":/i18n/corvane_";
 
 } // namespace
 
+// What one locale needs; made whole before it is published, never changed after.
+struct QtTexts::Tables {
+    QLocale messages;
+    QLocale time;
+    std::unique_ptr<QTranslator> translator; // null: no table for the locale's languages
+};
+
 QtTexts::QtTexts()
     : QtTexts(QLocale::system())
 {
 }
 
 QtTexts::QtTexts(const QLocale& locale)
-    : m_locale(locale)
-    , m_translator(std::make_unique<QTranslator>())
-    , m_english(std::make_unique<QTranslator>())
+    : m_english(std::make_unique<QTranslator>())
 {
-    // Loading picks the best table for the locale's languages; a locale
-    // without one keeps an empty translator and reads English.
-    if (!m_translator->load(m_locale, QStringLiteral("corvane"), QStringLiteral("_"), QStringLiteral(":/i18n")))
-        m_translator.reset();
     (void)m_english->load(QString::fromLatin1(kTablePrefix) + QStringLiteral("en"));
+    setLocales(locale, locale);
 }
 
 QtTexts::~QtTexts() = default;
 
+void QtTexts::setLocales(const QLocale& messages, const QLocale& time)
+{
+    auto tables = std::make_shared<Tables>(Tables {messages, time, std::make_unique<QTranslator>()});
+    // Loading picks the best table for the locale's languages; a locale
+    // without one reads English.
+    if (!tables->translator->load(messages, QStringLiteral("corvane"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        tables->translator.reset();
+    std::lock_guard lock(m_mutex);
+    m_tables = std::move(tables);
+}
+
+std::shared_ptr<const QtTexts::Tables> QtTexts::tables() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_tables;
+}
+
 std::string QtTexts::localized(const std::string& key) const
 {
-    for (const auto* table : {m_translator.get(), m_english.get()}) {
+    const auto current = tables();
+    for (const auto* table : {current->translator.get(), m_english.get()}) {
         if (table == nullptr)
             continue;
         const QString text = table->translate(kContext, key.c_str());
@@ -50,7 +72,7 @@ std::string QtTexts::localized(const std::string& key) const
 std::string QtTexts::percent(std::int64_t value) const
 {
     UErrorCode status = U_ZERO_ERROR;
-    const auto locale = icu::Locale::createCanonical(m_locale.name().toUtf8().constData());
+    const auto locale = icu::Locale::createCanonical(tables()->messages.name().toUtf8().constData());
     // The percent unit without scaling: 85 is "85%", not "8,500%".
     const auto formatted = icu::number::NumberFormatter::withLocale(locale)
                                .unit(icu::MeasureUnit::getPercent())
@@ -61,6 +83,13 @@ std::string QtTexts::percent(std::int64_t value) const
     std::string text;
     formatted.toUTF8String(text);
     return text;
+}
+
+std::string QtTexts::dateTime(Date when) const
+{
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+    const QDateTime moment = QDateTime::fromMSecsSinceEpoch(since.count(), QTimeZone::utc()).toLocalTime();
+    return tables()->time.toString(moment, QLocale::ShortFormat).toStdString();
 }
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <memory>
+#include <mutex>
 
 class QTranslator;
 
@@ -13,26 +14,35 @@ namespace corvane {
 // The user-visible texts from the translation tables embedded in the library
 // (keys as source texts): the locale's table first, then the English one,
 // then the key itself. Percent texts come from ICU's number formatter for the
-// same locale. Immutable after construction, so safe from any thread.
+// same locale, dates from the time locale's. The locales can be changed while
+// in use: each call reads one immutable set of tables, swapped whole, so it
+// is safe from any thread.
 class QtTexts final : public Texts {
 public:
-    // The locale of the environment (LANG, LC_ALL, LC_MESSAGES).
+    // The locale of the environment (LANG, LC_ALL, LC_MESSAGES, LC_TIME).
     QtTexts();
     explicit QtTexts(const QLocale& locale);
     ~QtTexts() override;
     QtTexts(const QtTexts&) = delete;
     QtTexts& operator=(const QtTexts&) = delete;
 
+    // Texts in `messages` from now on, dates as `time` writes them.
+    void setLocales(const QLocale& messages, const QLocale& time);
+
     std::string localized(const std::string& key) const override;
     std::string percent(std::int64_t value) const override;
+    std::string dateTime(Date when) const override;
 
     // The context under which every key is filed in the tables.
     static constexpr const char* kContext = "Corvane";
 
 private:
-    QLocale m_locale;
-    std::unique_ptr<QTranslator> m_translator;
+    struct Tables;
+    std::shared_ptr<const Tables> tables() const;
+
     std::unique_ptr<QTranslator> m_english;
+    mutable std::mutex m_mutex; // guards the pointer only; the tables never change
+    std::shared_ptr<const Tables> m_tables;
 };
 
 } // namespace corvane

@@ -64,14 +64,48 @@ CorvaneApp::CorvaneApp(const Platform& platform, bool trayAvailable, QObject* pa
     : QObject(parent)
     , m_platform(platform)
     , m_viewModel(CorvaneViewModel::create(platform))
-    , m_menu(std::make_unique<OverflowMenu>(*m_viewModel, platform))
 {
+    makeMenu();
     m_activationSubscription = platform.activation.onActivate([this] { onActivate(); });
     m_showMenuBarSubscription = platform.settings.observe(
         m_viewModel->showMenuBar().key(), [this] { m_thisThread.post([this] { followShowMenuBar(); }); });
     // The published list is read on the main thread, where observers are told.
     m_devicesSubscription = m_viewModel->observeDevices([this] { showTrayToolTip(); });
     setTrayAvailable(trayAvailable);
+}
+
+OverflowMenu& CorvaneApp::makeMenu()
+{
+    auto menu = std::make_unique<OverflowMenu>(*m_viewModel, m_platform);
+    menu->installEventFilter(this);
+    // The tray item lets go of the former menu before it goes.
+    if (m_tray != nullptr)
+        m_tray->setContextMenu(menu.get());
+    m_menu = std::move(menu);
+    return *m_menu;
+}
+
+void CorvaneApp::retranslate()
+{
+    // The next notification's actions too.
+    m_viewModel->notifier().registerCategories();
+    m_stale = true;
+    remakeWindow();
+}
+
+// The menu made afresh in the texts' new language, and the device window with
+// it when next shown; while either is open, once it closes.
+void CorvaneApp::remakeWindow()
+{
+    const bool open = (m_window != nullptr && m_window->isVisible()) || m_menu->isVisible();
+    if (!m_stale || open)
+        return;
+    m_stale = false;
+    // Before the menu its overflow button opens.
+    m_window.reset();
+    makeMenu().setTrayAvailable(m_tray != nullptr);
+    m_menu->refreshTrayEntries();
+    showTrayToolTip();
 }
 
 void CorvaneApp::setTrayAvailable(bool available)
@@ -102,9 +136,9 @@ void CorvaneApp::makeTrayIcon()
 {
     m_tray = new QSystemTrayIcon(menubarIcon(m_colorScheme), this);
     showTrayToolTip();
-    QMenu* menu = m_menu.get();
-    m_tray->setContextMenu(menu);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this, menu](QSystemTrayIcon::ActivationReason reason) {
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        QMenu* menu = m_menu.get();
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             toggleWindow();
         // A host that shows no menu of its own asks the item to.
@@ -202,6 +236,9 @@ bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
     // A refresh that adds rows resizes the open window: keep it against the panel.
     if (watched == m_window.get() && event->type() == QEvent::Resize && m_tray != nullptr && m_window->isVisible())
         placeWindow();
+    // Made afresh in the new language once it has closed.
+    if ((watched == m_window.get() || watched == m_menu.get()) && event->type() == QEvent::Hide && m_stale)
+        QMetaObject::invokeMethod(this, &CorvaneApp::remakeWindow, Qt::QueuedConnection);
     if (watched == m_window.get() && event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
         // Like a popup: it goes when the focus goes elsewhere, but not to
         // its own overflow menu; look once the focus has settled.
@@ -212,7 +249,8 @@ bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
 
 void CorvaneApp::hideUnlessFocused()
 {
-    if (!m_window->isVisible() || m_window->isActiveWindow() || QApplication::activePopupWidget() != nullptr)
+    if (m_window == nullptr || !m_window->isVisible() || m_window->isActiveWindow()
+        || QApplication::activePopupWidget() != nullptr)
         return;
     m_window->hide();
     m_sinceHidden.start();

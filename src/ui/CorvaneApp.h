@@ -50,6 +50,11 @@ public:
     // on a light one, and without a preference one that reads on both.
     void setColorScheme(ColorScheme scheme);
 
+    // The texts changed language: the device window and its menu (the tray
+    // item's too) are made afresh in it, at once while the window is closed,
+    // else once it closes.
+    void retranslate();
+
     void showWindow();
     void toggleWindow();
 
@@ -66,6 +71,8 @@ protected:
 private:
     // The device window, made at the first call.
     ContentView& deviceWindow();
+    OverflowMenu& makeMenu();
+    void remakeWindow();
     void followShowMenuBar();
     void hideUnlessFocused();
     void placeWindow();
@@ -78,6 +85,7 @@ private:
     // The window's overflow button opens the menu: made before it, gone after it.
     std::unique_ptr<OverflowMenu> m_menu;
     std::unique_ptr<ContentView> m_window;
+    bool m_stale = false; // in the texts' former language
     QSystemTrayIcon* m_tray = nullptr;
     bool m_fallback = false;
     ColorScheme m_colorScheme = ColorScheme::NoPreference;

@@ -2,10 +2,7 @@
 
 #include "core/Texts.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <QStringList>
-#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
@@ -60,12 +57,8 @@ QString deviceToolTip(const BatteryEstimate& estimate, std::int64_t threshold, c
                      .arg(percent(texts, std::max<std::int64_t>(1, std::llround(estimate.drainPerDay))));
         break;
     }
-    if (estimate.lastCharged) {
-        const auto since = estimate.lastCharged->time_since_epoch();
-        const QDateTime when = QDateTime::fromMSecsSinceEpoch(
-            std::chrono::duration_cast<std::chrono::milliseconds>(since).count(), QTimeZone::utc());
-        lines << localized(texts, "Last charged %1").arg(QLocale().toString(when.toLocalTime(), QLocale::ShortFormat));
-    }
+    if (estimate.lastCharged)
+        lines << localized(texts, "Last charged %1").arg(QString::fromStdString(texts.dateTime(*estimate.lastCharged)));
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <atomic>
+#include <thread>
+
 namespace corvane {
 namespace {
 
@@ -38,6 +41,24 @@ TEST(QtTexts, TheLocaleTableThenEnglishThenTheKeyAndPercentsAsTheLocaleWritesThe
     EXPECT_EQ(japanese.percent(85), "85%");
     // A no-break space before the sign (narrow in newer CLDR data).
     EXPECT_TRUE(french.percent(85) == "85\u00A0%" || french.percent(85) == "85\u202F%") << french.percent(85);
+}
+
+// Read from another thread while the locale switches (ThreadSanitizer watches): each answer is whole.
+TEST(QtTexts, SwitchesLocalesWhileReadFromAnotherThread)
+{
+    QtTexts texts {QLocale(QLocale::English)};
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        while (!done) {
+            const std::string text = texts.localized("Quit");
+            EXPECT_TRUE(text == "Quit" || text == "Beenden") << text;
+        }
+    });
+    for (int i = 0; i < 50; ++i)
+        texts.setLocales(QLocale(i % 2 ? QLocale::English : QLocale::German), QLocale(QLocale::German));
+    done = true;
+    reader.join();
+    EXPECT_EQ(texts.localized("Quit"), "Quit");
 }
 
 } // namespace

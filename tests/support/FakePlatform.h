@@ -231,6 +231,7 @@ class FakeTexts final : public Texts {
 public:
     std::string localized(const std::string& key) const override { return table.contains(key) ? table.at(key) : key; }
     std::string percent(std::int64_t value) const override { return std::to_string(value) + "%"; }
+    std::string dateTime(Date when) const override { return std::to_string(when.time_since_epoch().count()); }
     std::map<std::string, std::string> table {{"LOW_BATTERY_MSG", "Battery is low: %1"},
         {"REMIND_ME", "Remind me tomorrow"}, {"REMIND_NEVER", "Never remind me"}};
 };

@@ -95,6 +95,26 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAlt
     EXPECT_FALSE(tray->isVisible());
     EXPECT_FALSE(app->window()->isVisible());
     EXPECT_EQ(fake.settings.writes().size(), 5u);
+
+    // New texts: an open window and the menu are made afresh in them once it
+    // closes, a closed one at once; the tray item's menu is the new one.
+    app->window()->show();
+    settle();
+    fake.texts.table["Quit Corvane"] = "Corvane beenden";
+    app->retranslate();
+    EXPECT_TRUE(shownEntries(*app).contains("Quit Corvane"));
+    app->window()->hide();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shownEntries(*app).contains("Corvane beenden"));
+    fake.texts.table["Quit Corvane"] = "Quitter Corvane";
+    fake.texts.table["REMIND_ME"] = "Demain";
+    app->retranslate();
+    EXPECT_TRUE(shownEntries(*app).contains("Quitter Corvane"));
+    ASSERT_EQ(fake.notifications.categories.size(), 1u);
+    EXPECT_EQ(fake.notifications.categories[0].actions[0].title, "Demain") << "the next notification's actions";
+    EXPECT_EQ(tray->contextMenu(), app->menu());
+    app->showWindow();
+    EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
 }
 
 TEST_F(CorvaneAppTest, PopupGrowsAwayFromABottomPanelWhenRowsArriveWhileItIsOpen)

@@ -1,13 +1,19 @@
 """The built program on a simulated desktop whose tray host starts after it, from the first warning to Quit.
 Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/ on PYTHONPATH."""
 
+import json
 import os
 import signal
 import time
 from datetime import datetime, timedelta, timezone
 
+import dbus
 import simulated_desktop as sd
 from desktop_driver import choose_from_menu, ends, main, open_window
+
+LOCALE1, LOCALE1_PATH = "org.freedesktop.locale1", "/org/freedesktop/locale1"
+LOCALED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "linux", "localed.py")
+ITEM = "org.kde.StatusNotifierItem"
 
 
 def run(desktop, program, screenshots):
@@ -21,10 +27,10 @@ def run(desktop, program, screenshots):
         sd.wait_for(desktop.tray_item, what="the tray item")
         sd.wait_for(lambda: desktop.window_id() is None, what="the stand-in window gone")
 
-    def dismiss_hint():
-        hint = sd.wait_for(lambda: desktop.window_id("Hide Tray Icon"), what="how to bring the item back")
+    def dismiss_hint(title="Hide Tray Icon"):
+        hint = sd.wait_for(lambda: desktop.window_id(title), what="how to bring the item back")
         desktop.xdotool("windowfocus", "--sync", hint, "key", "Return")
-        sd.wait_for(lambda: desktop.window_id("Hide Tray Icon") is None, what="the note closed")
+        sd.wait_for(lambda: desktop.window_id(title) is None, what="the note closed")
 
     def launch_again(*held):
         for key in held:
@@ -35,10 +41,18 @@ def run(desktop, program, screenshots):
             for key in held:
                 desktop.xdotool("keyup", key)
 
+    def tooltip():  # its title and text
+        value = desktop.tray_item().Get(ITEM, "ToolTip", dbus_interface=dbus.PROPERTIES_IFACE)
+        return "".join(value[2:])
+
     keyboard = '"%s" = ' % sd.DEMO_DEVICES[0][1]["Serial"]  # its key in the settings file
     desktop.add_demo_devices()
+    # The system's locale as systemd-localed publishes it, the same as the environment's.
+    lang = desktop.environment()["LANG"]
+    desktop._start_mock("localed", LOCALE1, desktop.system_bus,
+                        ["--template", LOCALED, "-p", json.dumps({"locale": ["LANG=" + lang]})])
     # As a session's autostart does: Corvane first, the panel a moment later.
-    corvane = desktop.launch(program)
+    corvane = desktop.launch(program, LC_ALL=None, LC_MESSAGES=None)
     sd.wait_for(desktop.window_id, what="the window standing in for the missing tray")
     desktop.start_tray_host()
     item_takes_over()
@@ -98,6 +112,16 @@ def run(desktop, program, screenshots):
         launch_again(alt)
         sd.wait_for(lambda: show_menu_bar("true"), what=f"the tray item back with {alt}")
         assert desktop.window_id() is None, f"{alt}: the item comes back, no window opens"
+
+    # `localectl set-locale` to German: the texts follow without a restart (the
+    # tooltip's "12 %" says that Corvane took it), the menu and its hint too.
+    desktop.system_bus.get_object(LOCALE1, LOCALE1_PATH).Set(
+        LOCALE1, "Locale", dbus.Array(["LANG=de_DE.UTF-8"], signature="s"), dbus_interface=dbus.PROPERTIES_IFACE)
+    sd.wait_for(lambda: "12\u00a0%" in tooltip(), what="the German tooltip")
+    choose_from_menu(desktop, "Down", "Down", "Down", "Down", "Return")  # Symbol im Infobereich ausblenden
+    dismiss_hint("Symbol im Infobereich ausblenden")
+    launch_again("Alt_L")
+    sd.wait_for(lambda: show_menu_bar("true"), what="the tray item back")
 
     choose_from_menu(desktop, "Up", "Return")  # Quit Corvane
     assert ends(corvane), "Quit ends the process with status 0"

@@ -2,9 +2,11 @@
 desktop's private buses: the xfwm4 window manager, xfce4-panel's status tray
 (StatusNotifierItem) at the top on a dark panel and then, restarted, at the
 bottom on a light one, tint2's XEmbed tray replacing it, and dunst as the
-notification server. Screenshots of each go to the given folder.
+notification server. On both trays the item is hidden from the menu, with
+its hint, and brought back by a second launch: without Alt through the window
+that opens, with Alt at once. Screenshots of each go to the given folder.
 Usage: real_hosts_test.py <path of corvane> <folder for screenshots>, with
-scripts/ on PYTHONPATH. Exits 77 (skipped) when one of those programs is missing."""
+scripts/ and tests/ on PYTHONPATH. Exits 77 (skipped) when one of those programs is missing."""
 
 import glob
 import os
@@ -17,6 +19,7 @@ from collections import Counter
 from datetime import datetime, timedelta, timezone
 
 import simulated_desktop as sd
+from desktop_driver import ends, point_at
 
 XFCONFD = next(iter(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")), "xfconfd")  # Debian's, under the multiarch folder
 HOSTS = (XFCONFD, "xfwm4", "xfce4-panel", "xfconf-query", "tint2", "dunst", "dunstctl")
@@ -184,6 +187,38 @@ def run(desktop, program, shots):
         desktop.screenshot(os.path.join(shots, f"{name}-right-click-menu.png"))
         desktop.xdotool("key", "Escape")
         sd.wait_for(lambda: not menu & set(desktop.visible_windows()), what="the menu closed")
+        return centre
+
+    def choose_from_window_menu(centre, what):  # the overflow button, at the window's bottom right
+        if desktop.window_id() is None:
+            desktop.xdotool("mousemove", *centre, "click", "1", "mousemove", "640", "400")
+        window = sd.wait_for(desktop.window_id, what="the window")
+        menus = len(desktop.visible_windows())
+        point_at(desktop, window, -17, -25, "click", "1")
+        sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what=f"the overflow menu for {what}")
+        desktop.xdotool("key", "Down", "Down", "Down", "Down", "Return", "mousemove", "640", "400")
+
+    def hide_and_bring_back(name, centre):
+        def item(shown):  # stored, and on the panel or not
+            shot = os.path.join(shots, f"{name}-item-{'shown' if shown else 'hidden'}.png")
+            return (f"showMenuBar = {str(shown).lower()}" in desktop.settings_text().splitlines()
+                    and (desktop.item_on_panel(shot) is not None) == shown)
+        for alt in ((), ("Alt_L",)):
+            choose_from_window_menu(centre, "Hide Tray Icon")
+            sd.wait_for(lambda: item(False), what=f"{name}: the item hidden")
+            hint = sd.wait_for(lambda: desktop.window_id("Hide Tray Icon"), what="how to bring the item back")
+            desktop.xdotool("windowfocus", "--sync", hint, "key", "Return")
+            sd.wait_for(lambda: desktop.window_id("Hide Tray Icon") is None, what="the hint closed")
+            for key in alt:
+                desktop.xdotool("keydown", key)
+            assert ends(desktop.launch(program)), "a second launch exits 0"
+            for key in alt:
+                desktop.xdotool("keyup", key)
+            if not alt:  # the window opens, whose menu brings the item back
+                sd.wait_for(desktop.window_id, what=f"{name}: the window of a second launch")
+                choose_from_window_menu(centre, "Show Tray Icon")
+            sd.wait_for(lambda: item(True), what=f"{name}: the item back {alt}")
+            assert not alt or desktop.window_id() is None, f"{name}: with Alt, no window opens"
 
     channel = os.path.join(desktop.config_home, "xfce4", "xfconf", "xfce-perchannel-xml")
     os.makedirs(channel)
@@ -223,13 +258,13 @@ def run(desktop, program, shots):
     light = ["-t", "double", "-s", "0.93"] * 3 + ["-t", "double", "-s", "1"]
     desktop.run("xfconf-query", "-c", "xfce4-panel", "-p", "/panels/panel-1/background-rgba", "-a", *light)
     panel = start_xfce_panel()
-    check_panel("xfce-bottom-light", "bottom", grow=True)
+    hide_and_bring_back("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom", grow=True))
 
     # Another kind of tray replaces it: tint2's XEmbed tray.
     stop(panel)
     desktop.start("tint2", ["tint2", "-c", os.path.join(desktop.folder, "tint2rc")])
     stand_in(False)
-    check_panel("tint2-bottom-dark", "bottom")
+    hide_and_bring_back("tint2-bottom-dark", check_panel("tint2-bottom-dark", "bottom"))
     assert sd.terminate(corvane) == 0, "SIGTERM ends Corvane with status 0"
 
 
