@@ -8,6 +8,8 @@
 #include <QDBusObjectPath>
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -36,6 +38,63 @@ std::vector<std::string> changedNames(const QDBusMessage& message)
 
 } // namespace
 
+void UPowerListedPaths::enumerated(const std::vector<std::string>& paths)
+{
+    std::lock_guard lock(mutex);
+    std::set<std::string> heard;
+    for (const auto& path : paths) {
+        if (!unheard.contains(path))
+            heard.insert(path);
+    }
+    // Until the read is done, a change of a new device is one of a device that may be listed.
+    listed.insert(heard.begin(), heard.end());
+    listenTo(heard);
+}
+
+void UPowerListedPaths::read(
+    std::set<std::string> paths, std::set<std::string> neverListedPaths, std::set<std::string> unheardPaths)
+{
+    std::lock_guard lock(mutex);
+    known = true;
+    listed = std::move(paths);
+    neverListed = std::move(neverListedPaths);
+    unheard = std::move(unheardPaths);
+    listenTo(heard());
+}
+
+void UPowerListedPaths::forget()
+{
+    std::lock_guard lock(mutex);
+    known = false;
+    listed.clear();
+    neverListed.clear();
+    unheard.clear();
+    listenTo({});
+}
+
+void UPowerListedPaths::listenWith(UPowerChangeListener* newListener)
+{
+    std::lock_guard lock(mutex);
+    listenTo({});
+    listener = newListener;
+    // Reads made before there was a listener are the last word until the next one.
+    listenTo(heard());
+}
+
+std::set<std::string> UPowerListedPaths::heard() const
+{
+    std::set<std::string> paths;
+    std::set_difference(
+        listed.begin(), listed.end(), unheard.begin(), unheard.end(), std::inserter(paths, paths.end()));
+    return paths;
+}
+
+void UPowerListedPaths::listenTo(const std::set<std::string>& paths)
+{
+    if (listener)
+        listener->listenTo(paths);
+}
+
 UPowerChangeListener::UPowerChangeListener(QDBusConnection bus, std::shared_ptr<UPowerListedPaths> listed)
     : m_bus(std::move(bus))
     , m_listed(std::move(listed))
@@ -43,9 +102,14 @@ UPowerChangeListener::UPowerChangeListener(QDBusConnection bus, std::shared_ptr<
 {
     connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &UPowerChangeListener::onOwnerChanged);
     subscribe(true);
+    m_listed->listenWith(this);
 }
 
-UPowerChangeListener::~UPowerChangeListener() { subscribe(false); }
+UPowerChangeListener::~UPowerChangeListener()
+{
+    m_listed->listenWith(nullptr);
+    subscribe(false);
+}
 
 std::uint64_t UPowerChangeListener::add(std::function<void()> changed)
 {
@@ -60,20 +124,51 @@ void UPowerChangeListener::subscribe(bool on)
     if (!m_bus.isConnected())
         return;
     const auto addedOrRemoved = SLOT(onDeviceAddedOrRemoved(QDBusMessage));
-    const auto propertiesChanged = SLOT(onPropertiesChanged(QDBusMessage));
-    const QStringList deviceInterface {kDeviceInterface};
     if (on) {
         m_bus.connect(kService, kPath, kService, QStringLiteral("DeviceAdded"), this, addedOrRemoved);
         m_bus.connect(kService, kPath, kService, QStringLiteral("DeviceRemoved"), this, addedOrRemoved);
-        // Every device's path under one rule, for the device interface only.
-        m_bus.connect(kService, QString(), kProperties, QStringLiteral("PropertiesChanged"), deviceInterface, QString(),
-            this, propertiesChanged);
     } else {
         m_bus.disconnect(kService, kPath, kService, QStringLiteral("DeviceAdded"), this, addedOrRemoved);
         m_bus.disconnect(kService, kPath, kService, QStringLiteral("DeviceRemoved"), this, addedOrRemoved);
-        m_bus.disconnect(kService, QString(), kProperties, QStringLiteral("PropertiesChanged"), deviceInterface,
-            QString(), this, propertiesChanged);
     }
+}
+
+void UPowerChangeListener::listenTo(const std::set<std::string>& paths)
+{
+    const bool everyPath = paths.size() > kMaximumRules;
+    const std::set<std::string> none;
+    const auto& wanted = everyPath ? none : paths;
+    // New rules first: a change on the way between two rules is not lost.
+    if (everyPath && !m_everyPath)
+        listenToPath({}, true);
+    for (const auto& path : wanted) {
+        if (!m_paths.contains(path))
+            listenToPath(path, true);
+    }
+    for (const auto& path : m_paths) {
+        if (!wanted.contains(path))
+            listenToPath(path, false);
+    }
+    if (!everyPath && m_everyPath)
+        listenToPath({}, false);
+    m_paths = wanted;
+    m_everyPath = everyPath;
+}
+
+void UPowerChangeListener::listenToPath(const std::string& path, bool on)
+{
+    if (!m_bus.isConnected())
+        return;
+    // Safe from any thread: Qt hands the rule to its D-Bus thread and waits. A rule no hook needs any more
+    // is removed from the bus, so that the bus stops sending what it matched.
+    const auto slot = SLOT(onPropertiesChanged(QDBusMessage));
+    const auto qPath = QString::fromStdString(path);
+    const auto member = QStringLiteral("PropertiesChanged");
+    const QStringList deviceInterface {kDeviceInterface};
+    if (on)
+        m_bus.connect(kService, qPath, kProperties, member, deviceInterface, QString(), this, slot);
+    else
+        m_bus.disconnect(kService, qPath, kProperties, member, deviceInterface, QString(), this, slot);
 }
 
 UPowerChangeListener::Seen UPowerChangeListener::lookUp(const QString& path)
@@ -112,6 +207,7 @@ void UPowerChangeListener::onOwnerChanged(const QString&, const QString&, const 
         return;
     subscribe(false);
     subscribe(true);
+    m_listed->forget();
     notify();
 }
 
