@@ -20,10 +20,15 @@ namespace corvane {
 
 class UPowerChangeListener;
 
-// What the reads learnt about each device path, shared by the reader's thread
-// and the main thread, and through it which paths the listener listens to.
-// Before the first read, and after UPower restarts, nothing is known.
+// What the reads learnt about each device path, shared by the reader's
+// thread, the main thread and Qt's D-Bus thread, and through it which paths
+// the listener listens to. Before the first read, and after UPower restarts,
+// nothing is known.
 struct UPowerListedPaths {
+    enum class Seen { notListed, neverListable, listable };
+
+    // Guards what was learnt; never held while a rule changes, since Qt's
+    // D-Bus thread, which a rule change waits for, takes it too.
     std::mutex mutex;
     bool known = false;
     // The paths UPower listed; of those the devices that are not listed as
@@ -32,8 +37,13 @@ struct UPowerListedPaths {
     std::set<std::string> listed;
     std::set<std::string> neverListed;
     std::set<std::string> unheard;
+    // Guards who listens and to what; held while rules change.
+    std::mutex listening;
     // The listener, while there is one.
     UPowerChangeListener* listener = nullptr;
+
+    // What the last read found at `path`; anything may be listed before the first.
+    Seen lookUp(const QString& path);
 
     // A read was given `paths` and is about to ask each device for its
     // properties: every path not known to be unheard is listened to from now
@@ -48,9 +58,29 @@ struct UPowerListedPaths {
     void listenWith(UPowerChangeListener* newListener);
 
 private:
-    // The listed paths but the unheard ones.
+    // The listed paths but the unheard ones, with `mutex` held.
     std::set<std::string> heard() const;
+    // With `listening` held.
     void listenTo(const std::set<std::string>& paths);
+};
+
+// Judges UPower's property changes on the thread that reads them, Qt's D-Bus
+// thread, so that one that cannot matter (a keyboard's clock ticking) wakes
+// no other thread.
+class UPowerPropertiesFilter final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit UPowerPropertiesFilter(std::shared_ptr<UPowerListedPaths> listed);
+
+Q_SIGNALS:
+    void changed();
+
+public Q_SLOTS:
+    void onPropertiesChanged(const QDBusMessage& message);
+
+private:
+    std::shared_ptr<UPowerListedPaths> m_listed;
 };
 
 // Listens to UPower on the system bus: devices added and removed,
@@ -77,21 +107,18 @@ public:
     // Listens to the property changes of exactly `paths`, one rule each, or,
     // past kMaximumRules of them, of every path under one rule. Rules for
     // paths no longer wanted are removed from the bus. Called from any thread
-    // with the shared paths' mutex held, which also guards what is listened to.
+    // but Qt's D-Bus thread with the shared paths' `listening` held, which
+    // also guards what is listened to.
     void listenTo(const std::set<std::string>& paths);
 
 private Q_SLOTS:
     void onDeviceAddedOrRemoved(const QDBusMessage& message);
-    void onPropertiesChanged(const QDBusMessage& message);
     void onOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
-    enum class Seen { notListed, neverListable, listable };
-
     void subscribe(bool on);
     // One rule for the path's property changes, or with an empty path for every path's.
     void listenToPath(const std::string& path, bool on);
-    Seen lookUp(const QString& path);
     void notify();
 
     QDBusConnection m_bus;
@@ -99,7 +126,9 @@ private:
     QDBusServiceWatcher m_watcher;
     std::map<std::uint64_t, std::function<void()>> m_observers;
     std::uint64_t m_nextId = 1;
-    // Guarded by m_listed->mutex.
+    // Lives on Qt's D-Bus thread, when there is one, until the listener goes.
+    UPowerPropertiesFilter* m_filter;
+    // Guarded by m_listed->listening.
     std::set<std::string> m_paths;
     bool m_everyPath = false;
 };
