@@ -88,7 +88,7 @@ private:
 // per device worth listening to (the paths the reads give it; past
 // kMaximumRules one rule for every path), and UPower's name changing owner
 // (subscribing again when it comes back). A laptop's own battery, which
-// changes every few seconds, is not listened to at all: its changes do not
+// changes every 30 seconds, is not listened to at all: its changes do not
 // even reach the process. Calls its observers on the main thread when a change
 // matters.
 class UPowerChangeListener final : public QObject {
