@@ -19,6 +19,7 @@ const std::set<std::uint32_t> kPointingTypes {5, 14};
 // UPower's coarse battery levels: low, critical, normal, high, full.
 const std::set<std::uint32_t> kCoarseLevels {3, 4, 6, 7, 8};
 const std::set<std::uint32_t> kLowLevels {3, 4};
+constexpr std::uint32_t kLinePower = 1;
 constexpr std::uint32_t kStateUnknown = 0;
 constexpr std::uint32_t kStateCharging = 1;
 constexpr std::int64_t kChargingFlags = 3;
@@ -120,6 +121,11 @@ std::optional<std::string> UPowerDeviceMapping::serialNumber(const UPowerDevice&
 bool UPowerDeviceMapping::couldList(const UPowerDevice& device)
 {
     return device.powerSupply != true && (!device.type || kInputTypes.contains(*device.type));
+}
+
+bool UPowerDeviceMapping::worthListeningTo(const UPowerDevice& device)
+{
+    return device.powerSupply != true && device.type != kLinePower;
 }
 
 bool UPowerDeviceMapping::changeMatters(bool listable, const std::vector<std::string>& changed)

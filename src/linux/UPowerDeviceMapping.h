@@ -46,10 +46,18 @@ public:
     // nor an address in its native path.
     static std::optional<std::string> serialNumber(const UPowerDevice& device);
 
-    // Whether the device is, or by a change of what it reports could become,
-    // an entry: anything but a power supply or a device of a type that is no
-    // input device. A laptop battery or a mains adapter never is.
+    // Whether the device is, or by a change of what an entry shows could
+    // become, an entry: anything but a power supply or a device of a type
+    // that is no input device. Only a change of what it is can make one of
+    // the others an entry (see changeMatters).
     static bool couldList(const UPowerDevice& device);
+
+    // Whether any change the device reports can matter, so that its changes
+    // are worth listening to: anything but the machine's own supplies (its
+    // batteries and mains adapters), which stay what they are. A device that
+    // is not listed now may be: UPower makes a kernel HID battery a keyboard
+    // or a mouse once it finds the input device beside it.
+    static bool worthListeningTo(const UPowerDevice& device);
 
     // Whether a change of the properties `changed` (by name, changed or
     // invalidated) of one device can change the entries: a change of what a

@@ -160,9 +160,14 @@ private:
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
             return false;
         const auto paths = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().constFirst());
+        std::vector<std::string> pathNames;
+        pathNames.reserve(static_cast<std::size_t>(paths.size()));
+        for (const auto& path : paths)
+            pathNames.push_back(path.path().toStdString());
+        m_listed->enumerated(pathNames);
         const auto devices = readDevices(paths, deadline);
         m_entries = UPowerDeviceMapping::entries(devices);
-        remember(paths, devices);
+        remember(pathNames, devices);
         return true;
     }
 
@@ -201,21 +206,22 @@ private:
         return devices;
     }
 
-    // Tells the change listener which paths UPower listed and which of them hold devices that are never listed.
-    void remember(const QList<QDBusObjectPath>& paths, const std::vector<UPowerDevice>& devices)
+    // Tells the change listener which paths UPower listed, which of them hold devices that are not listed,
+    // and which devices are not worth listening to.
+    void remember(const std::vector<std::string>& paths, const std::vector<UPowerDevice>& devices)
     {
         std::set<std::string> listed;
         std::set<std::string> neverListed;
-        for (std::size_t i = 0; i < devices.size(); ++i) {
-            auto path = paths[static_cast<qsizetype>(i)].path().toStdString();
-            if (!UPowerDeviceMapping::couldList(devices[i]))
-                neverListed.insert(path);
-            listed.insert(std::move(path));
+        std::set<std::string> unheard;
+        // A device the read ran out of time for is one that may be listed.
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (i < devices.size() && !UPowerDeviceMapping::couldList(devices[i]))
+                neverListed.insert(paths[i]);
+            if (i < devices.size() && !UPowerDeviceMapping::worthListeningTo(devices[i]))
+                unheard.insert(paths[i]);
+            listed.insert(paths[i]);
         }
-        std::lock_guard lock(m_listed->mutex);
-        m_listed->known = true;
-        m_listed->listed = std::move(listed);
-        m_listed->neverListed = std::move(neverListed);
+        m_listed->read(std::move(listed), std::move(neverListed), std::move(unheard));
     }
 
     static constexpr std::size_t kMaximumCallsInFlight = UPowerRegistry::kMaximumCallsInFlight;

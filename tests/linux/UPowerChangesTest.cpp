@@ -1,6 +1,6 @@
 // UPower's signals, on a private bus, through the real registry into a view model that refreshes on
 // changes (the rest of the platform is faked; the clock is real). Refreshes are counted from UPower's
-// log of `EnumerateDevices` calls.
+// log of `EnumerateDevices` calls; what reaches the process is read from the bus daemon's match rules.
 
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
@@ -9,11 +9,16 @@
 #include "support/FakePlatform.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <string>
 
 namespace corvane {
 namespace {
@@ -22,6 +27,7 @@ using namespace std::chrono;
 using test::UPowerMock;
 
 const QString kDevices = QStringLiteral("/org/freedesktop/UPower/devices/");
+using Paths = std::set<std::string>;
 
 class UPowerChangesTest : public ::testing::Test {
 protected:
@@ -62,6 +68,28 @@ protected:
         m_upower->run(QStringLiteral("objects['%1%2'].UpdateProperties('org.freedesktop.UPower.Device', %3)")
                           .arg(kDevices, device, properties));
     }
+    void emitDevice(const char* signal, const QString& device)
+    {
+        m_upower->mock(QStringLiteral("EmitSignal"),
+            {QStringLiteral("org.freedesktop.UPower"), QString::fromLatin1(signal), QStringLiteral("o"),
+                QVariantList {QVariant::fromValue(QDBusObjectPath(kDevices + device))}});
+    }
+    // The devices whose property changes the bus sends the registry's connection, as its match rules say
+    // ("*" for a rule of every path).
+    Paths propertyRules()
+    {
+        const auto reply = m_observer.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+            QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
+            QStringLiteral("GetAllMatchRules")));
+        const auto rules = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().value(0).value<QDBusArgument>());
+        static const QRegularExpression path(QStringLiteral("path='%1([^']*)'").arg(kDevices));
+        Paths paths;
+        for (const auto& rule : rules.value(m_connection.baseService())) {
+            if (rule.contains(QStringLiteral("member='PropertiesChanged'")))
+                paths.insert(path.match(rule).hasMatch() ? path.match(rule).captured(1).toStdString() : "*");
+        }
+        return paths;
+    }
     std::int64_t listedPercent()
     {
         const auto& devices = m_viewModel->devices();
@@ -70,15 +98,18 @@ protected:
 
     test::PrivateBus m_bus;
     std::unique_ptr<UPowerMock> m_upower = std::make_unique<UPowerMock>(m_bus);
-    UPowerRegistry m_registry {m_bus.connect()};
+    QDBusConnection m_connection = m_bus.connect();
+    QDBusConnection m_observer = m_bus.connect();
+    UPowerRegistry m_registry {m_connection};
     ThreadClock m_clock;
     test::FakePlatform m_fake;
     std::shared_ptr<CorvaneViewModel> m_viewModel;
     std::size_t m_refreshesBefore = 0;
 };
 
-// A laptop battery ticking and figures nobody shows give no refresh; a burst of changes one or two, with the
-// last reading shown; a device that appears one, and it is listed.
+// A laptop battery ticking and figures nobody shows give no refresh, and the battery's changes do not even reach
+// the process; a burst of changes one or two, with the last reading shown; a low device that appears one, and it
+// is listed, warned about and listened to until it goes.
 TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
 {
     for (int tick = 0; tick < 5; ++tick) {
@@ -94,6 +125,7 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
         setProperties("DisplayDevice", QStringLiteral("{'Percentage': dbus.Double(%1)}").arg(80 - tick));
     }
     EXPECT_EQ(refreshes(), 0U);
+    EXPECT_EQ(propertyRules(), Paths {"kbd"});
     m_upower->run(QStringLiteral("for i in range(100): objects['%1kbd'].UpdateProperties("
                                  "'org.freedesktop.UPower.Device', {'Percentage': dbus.Double(100.0 - i)})")
                       .arg(kDevices));
@@ -101,29 +133,55 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
     EXPECT_GE(burst, 1U);
     EXPECT_LE(burst, 2U);
     EXPECT_EQ(listedPercent(), 1) << "the last reading is shown";
-    m_upower->add("kbd2", UPowerMock::keyboard("K2", 70, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
-    m_upower->mock(QStringLiteral("EmitSignal"),
-        {QStringLiteral("org.freedesktop.UPower"), QStringLiteral("DeviceAdded"), QStringLiteral("o"),
-            QVariantList {QVariant::fromValue(QDBusObjectPath(kDevices + "kbd2"))}});
+    const auto posted = m_fake.notifications.posted.size();
+    m_upower->add("kbd2", UPowerMock::keyboard("K2", 6, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
+    emitDevice("DeviceAdded", "kbd2");
     EXPECT_EQ(refreshes(), burst + 1);
     EXPECT_EQ(m_viewModel->devices().size(), 2U);
+    EXPECT_EQ(m_fake.notifications.posted.size(), posted + 1);
+    EXPECT_EQ(propertyRules(), (Paths {"kbd", "kbd2"}));
+    setProperties("kbd2", "{'Percentage': dbus.Double(70.0)}");
+    EXPECT_EQ(refreshes(), burst + 2);
+    m_upower->mock(QStringLiteral("RemoveObject"), {kDevices + "kbd2"});
+    emitDevice("DeviceRemoved", "kbd2");
+    EXPECT_EQ(refreshes(), burst + 3);
+    EXPECT_EQ(propertyRules(), Paths {"kbd"});
 }
 
-// UPower restarts with other devices: they are read, and a change the new UPower reports is refreshed once
-// and warned about.
+// UPower restarts with other devices: they are read and listened to instead of the old ones, and a change the
+// new UPower reports is refreshed once and warned about.
 TEST_F(UPowerChangesTest, ARestartedUPowerIsReadAndItsChangesRefreshAndWarn)
 {
     m_upower.reset();
     m_upower = std::make_unique<UPowerMock>(m_bus);
     // The view model's main executor has not run since: no refresh can have started yet.
     m_refreshesBefore = m_upower->callsTo("EnumerateDevices");
-    m_upower->add("kbd", UPowerMock::keyboard("K", 30));
+    m_upower->add("kbdNew", UPowerMock::keyboard("K", 30));
     ASSERT_EQ(refreshes(), 1U);
     EXPECT_EQ(listedPercent(), 30);
-    setProperties("kbd", "{'Percentage': dbus.Double(6.0)}");
+    EXPECT_EQ(propertyRules(), Paths {"kbdNew"});
+    setProperties("kbdNew", "{'Percentage': dbus.Double(6.0)}");
     EXPECT_EQ(refreshes(), 2U);
     EXPECT_EQ(listedPercent(), 6);
     EXPECT_EQ(m_fake.notifications.posted.size(), 1U);
+}
+
+// Past 200 devices worth listening to, one rule listens to every path (a bus allows a connection some 500), and
+// changes are still seen; back at 200, one rule each again.
+TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPath)
+{
+    m_upower->addKeyboards("many", 0, 200, 50);
+    emitDevice("DeviceAdded", "many199");
+    ASSERT_EQ(refreshes(), 1U);
+    EXPECT_EQ(propertyRules(), Paths {"*"});
+    setProperties("many7", "{'Percentage': dbus.Double(6.0)}");
+    EXPECT_EQ(refreshes(), 2U);
+    m_upower->mock(QStringLiteral("RemoveObject"), {kDevices + "many199"});
+    emitDevice("DeviceRemoved", "many199");
+    ASSERT_EQ(refreshes(), 3U);
+    const auto rules = propertyRules();
+    EXPECT_EQ(rules.size(), 200U);
+    EXPECT_TRUE(rules.contains("kbd") && rules.contains("many198") && !rules.contains("*"));
 }
 
 } // namespace

@@ -140,13 +140,22 @@ TEST(UPowerDeviceMapping, OnlyChangesThatCanAlterTheEntriesMatter)
     }
 }
 
-TEST(UPowerDeviceMapping, OnlyPowerSuppliesAndDevicesOfOtherTypesCanNeverBeListed)
+// Which devices may be listed, and which are worth listening to: all but the machine's own supplies, since
+// UPower turns a kernel HID battery into a keyboard once it finds its input device.
+TEST(UPowerDeviceMapping, OnlyTheMachinesOwnSuppliesAreNotWorthListeningTo)
 {
-    for (const auto& [device, could] : std::vector<std::pair<UPowerDevice, bool>> {{kb(50), true},
-             {kb(50, [](auto& d) { d.isPresent = false, d.serial.reset(); }), true}, {UPowerDevice {}, true},
-             {kb(50, [](auto& d) { d.type = 2U, d.powerSupply = true; }), false},
-             {kb(50, [](auto& d) { d.powerSupply = true; }), false}, {kb(50, [](auto& d) { d.type = 1U; }), false}})
-        EXPECT_EQ(UPowerDeviceMapping::couldList(device), could) << device.type.value_or(0);
+    const std::vector<std::tuple<const char*, UPowerDevice, bool, bool>> cases {{"keyboard", kb(50), true, true},
+        {"absent, no serial", kb(50, [](auto& d) { d.isPresent = false, d.serial.reset(); }), true, true},
+        {"not read", UPowerDevice {}, true, true},
+        {"laptop battery", kb(50, [](auto& d) { d.type = 2U, d.powerSupply = true; }), false, false},
+        {"a supply of another type", kb(50, [](auto& d) { d.powerSupply = true; }), false, false},
+        {"line power", kb(50, [](auto& d) { d.type = 1U; }), false, false},
+        {"kernel HID battery", kb(50, [](auto& d) { d.type = 2U; }), false, true},
+        {"phone", kb(50, [](auto& d) { d.type = 8U; }), false, true}};
+    for (const auto& [what, device, could, worth] : cases) {
+        EXPECT_EQ(UPowerDeviceMapping::couldList(device), could) << what;
+        EXPECT_EQ(UPowerDeviceMapping::worthListeningTo(device), worth) << what;
+    }
 }
 
 } // namespace
