@@ -99,7 +99,9 @@ int runCorvane(int argc, char** argv, bool& restart)
     corvane::XdgAutostart loginItem(
         corvane::XdgAutostart::defaultEntry(), QCoreApplication::applicationFilePath().toStdString());
     corvane::IcuCalendar calendar;
-    corvane::QtTexts texts;
+    // The installed tables, where the program is installed; the embedded ones otherwise.
+    corvane::QtTexts texts(QLocale::system(),
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvane/translations")));
     // The one worker for blocking reads, the notification answers and the
     // history's disk work. Made after what its jobs use, so it is joined
     // before any of that goes, and before main returns: a refresh in flight at

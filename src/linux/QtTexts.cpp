@@ -25,15 +25,12 @@ struct QtTexts::Tables {
     std::unique_ptr<QTranslator> translator; // null: no table for the locale's languages
 };
 
-QtTexts::QtTexts()
-    : QtTexts(QLocale::system())
+QtTexts::QtTexts(const QLocale& locale, QString folder)
+    : m_folder(std::move(folder))
+    , m_english(std::make_unique<QTranslator>())
 {
-}
-
-QtTexts::QtTexts(const QLocale& locale)
-    : m_english(std::make_unique<QTranslator>())
-{
-    (void)m_english->load(QString::fromLatin1(kTablePrefix) + QStringLiteral("en"));
+    if (m_folder.isEmpty() || !m_english->load(QStringLiteral("corvane_en"), m_folder))
+        (void)m_english->load(QString::fromLatin1(kTablePrefix) + QStringLiteral("en"));
     setLocales(locale, locale);
 }
 
@@ -44,7 +41,11 @@ void QtTexts::setLocales(const QLocale& messages, const QLocale& time)
     auto tables = std::make_shared<Tables>(Tables {messages, time, std::make_unique<QTranslator>()});
     // Loading picks the best table for the locale's languages; a locale
     // without one reads English.
-    if (!tables->translator->load(messages, QStringLiteral("corvane"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+    const auto load = [&](const QString& folder) {
+        return !folder.isEmpty()
+            && tables->translator->load(messages, QStringLiteral("corvane"), QStringLiteral("_"), folder);
+    };
+    if (!load(m_folder) && !load(QStringLiteral(":/i18n")))
         tables->translator.reset();
     std::lock_guard lock(m_mutex);
     m_tables = std::move(tables);

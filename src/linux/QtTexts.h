@@ -11,17 +11,18 @@ class QTranslator;
 
 namespace corvane {
 
-// The user-visible texts from the translation tables embedded in the library
-// (keys as source texts): the locale's table first, then the English one,
+// The user-visible texts from the translation tables, installed or embedded
+// in the library (keys as source texts): the locale's table first, then the English one,
 // then the key itself. Percent texts come from ICU's number formatter for the
 // same locale, dates from the time locale's. The locales can be changed while
 // in use: each call reads one immutable set of tables, swapped whole, so it
 // is safe from any thread.
 class QtTexts final : public Texts {
 public:
-    // The locale of the environment (LANG, LC_ALL, LC_MESSAGES, LC_TIME).
-    QtTexts();
-    explicit QtTexts(const QLocale& locale);
+    // In `locale` (by default the environment's: LANG, LC_ALL, LC_MESSAGES,
+    // LC_TIME). Tables in `folder` (the installed ones) are preferred to the
+    // embedded ones.
+    explicit QtTexts(const QLocale& locale = QLocale::system(), QString folder = {});
     ~QtTexts() override;
     QtTexts(const QtTexts&) = delete;
     QtTexts& operator=(const QtTexts&) = delete;
@@ -40,6 +41,7 @@ private:
     struct Tables;
     std::shared_ptr<const Tables> tables() const;
 
+    const QString m_folder;
     std::unique_ptr<QTranslator> m_english;
     mutable std::mutex m_mutex; // guards the pointer only; the tables never change
     std::shared_ptr<const Tables> m_tables;

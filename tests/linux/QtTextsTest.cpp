@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <atomic>
@@ -41,6 +43,16 @@ TEST(QtTexts, TheLocaleTableThenEnglishThenTheKeyAndPercentsAsTheLocaleWritesThe
     EXPECT_EQ(japanese.percent(85), "85%");
     // A no-break space before the sign (narrow in newer CLDR data).
     EXPECT_TRUE(french.percent(85) == "85\u00A0%" || french.percent(85) == "85\u202F%") << french.percent(85);
+}
+
+// Installed tables come before the embedded ones, which stand in for any the folder lacks.
+TEST(QtTexts, PrefersTheInstalledTables)
+{
+    const QTemporaryDir folder;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(":/i18n/corvane_de.qm"), folder.filePath(QStringLiteral("corvane_fr.qm"))));
+    EXPECT_EQ(QtTexts(QLocale(QLocale::French), folder.path()).localized("Quit"), "Beenden");
+    EXPECT_EQ(QtTexts(QLocale(QLocale::Japanese), folder.path()).localized("Quit"), "Quit");
+    EXPECT_EQ(QtTexts(QLocale(QLocale::French), QStringLiteral("/nonexistent")).localized("Quit"), "Quitter");
 }
 
 // Read from another thread while the locale switches (ThreadSanitizer watches): each answer is whole.
