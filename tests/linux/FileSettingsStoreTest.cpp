@@ -94,8 +94,9 @@ TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSet
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(keptAside(), 0U) << "judged before it settled";
     EXPECT_TRUE(QTest::qWaitFor([&] { return keptAside() == 1; }, 2000));
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
+    // Read first: the message follows the file being set aside, both under the store's lock.
     EXPECT_EQ(store.value("interval"), SettingValue());
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
 }
 
 // Injected: a broken hand edit saved just now, then at once a write by the store. Must hold: what
