@@ -114,6 +114,8 @@ TEST_F(CorvaneAppTest, TrayItemFollowsShowMenuBarAndWhileHiddenALaunchWithoutAlt
     EXPECT_EQ(fake.notifications.categories[0].actions[0].title, "Demain") << "the next notification's actions";
     EXPECT_EQ(tray->contextMenu(), app->menu());
     app->showWindow();
+    track(*app->viewModel(), *app->window());
+    settle();
     EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
 }
 
