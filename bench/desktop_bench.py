@@ -28,9 +28,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 import simulated_desktop as sd  # noqa: E402
-
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "ui"))
-from history_end_to_end_test import SCHEMA  # noqa: E402  the program's own tables
+from history_seed import SCHEMA  # noqa: E402
 
 import dbus  # noqa: E402
 

@@ -2,9 +2,10 @@
 # Installs what is missing, builds Corvane and runs it. On a desktop (a
 # display, a session bus and UPower on the system bus) it runs for real.
 # Anywhere else it runs against a simulated desktop: private buses, mock
-# UPower devices, a mock notification server and Xvfb, printing the
-# notifications that Corvane posts and saving a screenshot of its window to
-# build/corvane-demo.png; Ctrl-C ends it and everything it started.
+# UPower devices with a month of battery history, a mock notification server
+# and Xvfb, printing the notifications that Corvane posts and saving a
+# screenshot of its window to build/corvane-demo.png; Ctrl-C ends it and
+# everything it started.
 #
 #   scripts/run.sh [--simulate] [--demo-once]
 #     --simulate   use the simulated desktop even on a real one

@@ -20,6 +20,8 @@ import time
 
 import dbus
 
+import history_seed
+
 PYTHON = "/usr/bin/python3"
 # Stretches every time-out here, for slow builds (sanitizers) and loaded machines.
 TIME_SCALE = float(os.environ.get("CORVANE_TIME_SCALE", "1"))
@@ -108,6 +110,8 @@ class SimulatedDesktop:
         self.folder = tempfile.mkdtemp(prefix="corvane-desktop-")
         self.config_home = os.path.join(self.folder, "config")
         os.makedirs(self.config_home, mode=0o700)
+        # The battery history goes here, never into the user's own state folder.
+        self.state_home = os.path.join(self.folder, "state")
         self._processes = []
         self.peers = {}  # label -> the process of that peer running now
         self.display = os.environ.get("DISPLAY")
@@ -354,6 +358,7 @@ class SimulatedDesktop:
                 "DBUS_SYSTEM_BUS_ADDRESS": self.system_address,
                 "DBUS_SESSION_BUS_ADDRESS": self.session_address,
                 "XDG_CONFIG_HOME": self.config_home,
+                "XDG_STATE_HOME": self.state_home,
                 "XDG_RUNTIME_DIR": self.folder,
                 "QT_QPA_PLATFORM": "xcb",
                 "TZ": env.get("TZ") or "UTC",
@@ -377,6 +382,9 @@ class SimulatedDesktop:
 
     def settings_path(self):
         return os.path.join(self.config_home, "corvane", "settings.toml")
+
+    def history_path(self):
+        return os.path.join(self.state_home, "corvane", "history.sqlite3")
 
     def settings_text(self):
         try:
@@ -460,6 +468,8 @@ def demo(argv=None):
     corvane = None
     try:
         desktop.add_demo_devices()
+        history_seed.write(desktop.history_path(), history_seed.demo(int(time.time())))
+        print("Seeded a month of battery history: \"Battery History\" in the tray item's menu shows it.", flush=True)
         corvane = desktop.launch(arguments.program)
         shown = 0
         screenshot_taken = False

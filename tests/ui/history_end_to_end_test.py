@@ -7,15 +7,11 @@ import os
 import sqlite3
 import time
 
+import history_seed
 import simulated_desktop as sd
 from desktop_driver import choose_from_menu, ends, main, open_window, point_at
 
 SERIAL = sd.DEMO_DEVICES[0][1]["Serial"]
-# The table the program makes (src/linux/SqliteHistoryStore.cpp); flags: 1 charging, 2 coarse level.
-SCHEMA = """CREATE TABLE devices (id INTEGER PRIMARY KEY, serial TEXT NOT NULL UNIQUE, name TEXT NOT NULL);
-CREATE TABLE readings (device INTEGER NOT NULL, time INTEGER NOT NULL, percent INTEGER NOT NULL,
-                       flags INTEGER NOT NULL);
-CREATE INDEX readings_by_device ON readings (device, time);"""
 # Off the charger at 60 % five days ago, then 4 % a day in whole-percent steps, 40 % three hours ago:
 # the line reads 39.5 % now, 20 % in 4.9 days, empty in 9.9.
 EXPECTED_TIP = ["Reaches 20% in about 5 days", "Empty in about 10 days", "Drains 4% a day"]
@@ -23,15 +19,8 @@ EXPECTED_TIP = ["Reaches 20% in about 5 days", "Empty in about 10 days", "Drains
 
 def seed(path):
     now = int(time.time())
-    readings = [(1, now - 129 * 3600, 61, 1)] + [(1, now - (123 - 6 * i) * 3600, 60 - i, 0) for i in range(21)]
-    os.makedirs(os.path.dirname(path), mode=0o700)
-    database = sqlite3.connect(path)
-    with database:
-        database.executescript(SCHEMA)
-        database.execute("INSERT INTO devices (id, serial, name) VALUES (1, ?, 'Keyboard K380')", (SERIAL,))
-        database.executemany("INSERT INTO readings VALUES (?, ?, ?, ?)", readings)
-    database.close()
-    return len(readings)
+    readings = [(now - 129 * 3600, 61, 1)] + [(now - (123 - 6 * i) * 3600, 60 - i, 0) for i in range(21)]
+    return history_seed.write(path, [(SERIAL, "Keyboard K380", readings)])
 
 
 def stored(path):
@@ -61,8 +50,7 @@ def run(desktop, program, screenshots):
 
     def session(palette, theme):
         # The GTK theme's palette, as on a GNOME desktop; GTK's own accessibility bridge has nothing to show.
-        corvane = desktop.launch(program, QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME=theme, NO_AT_BRIDGE="1",
-                                 XDG_STATE_HOME=state)
+        corvane = desktop.launch(program, QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME=theme, NO_AT_BRIDGE="1")
         sd.wait_for(desktop.tray_item, what="the tray item")
         tooltip_tells_the_estimate(os.path.join(screenshots, f"history-tooltip-{palette}.png"))
         choose_from_menu(desktop, "Down", "Down", "Return")  # About Corvane, Battery History
@@ -75,8 +63,7 @@ def run(desktop, program, screenshots):
         return stored(history)
 
     desktop.start_accessibility()
-    state = os.path.join(desktop.folder, "state")
-    history = os.path.join(state, "corvane", "history.sqlite3")
+    history = desktop.history_path()
     seeded = seed(history)
     desktop.add_device("keyboard", sd.device(sd.KEYBOARD, "Keyboard K380", SERIAL, 40.0))  # the latest reading
     for name, properties in sd.DEMO_DEVICES[1:]:
