@@ -90,12 +90,12 @@ void CorvaneApp::retranslate()
     // The next notification's actions too.
     m_viewModel->notifier().registerCategories();
     m_stale = true;
-    remakeWindow();
+    remakeInNewTexts();
 }
 
 // The menu made afresh in the texts' new language, and the device window with
 // it when next shown; while either is open, once it closes.
-void CorvaneApp::remakeWindow()
+void CorvaneApp::remakeInNewTexts()
 {
     const bool open = (m_window != nullptr && m_window->isVisible()) || m_menu->isVisible();
     if (!m_stale || open)
@@ -238,7 +238,7 @@ bool CorvaneApp::eventFilter(QObject* watched, QEvent* event)
         placeWindow();
     // Made afresh in the new language once it has closed.
     if ((watched == m_window.get() || watched == m_menu.get()) && event->type() == QEvent::Hide && m_stale)
-        QMetaObject::invokeMethod(this, &CorvaneApp::remakeWindow, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CorvaneApp::remakeInNewTexts, Qt::QueuedConnection);
     if (watched == m_window.get() && event->type() == QEvent::WindowDeactivate && m_tray != nullptr) {
         // Like a popup: it goes when the focus goes elsewhere, but not to
         // its own overflow menu; look once the focus has settled.

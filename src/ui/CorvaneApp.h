@@ -72,7 +72,7 @@ private:
     // The device window, made at the first call.
     ContentView& deviceWindow();
     OverflowMenu& makeMenu();
-    void remakeWindow();
+    void remakeInNewTexts();
     void followShowMenuBar();
     void hideUnlessFocused();
     void placeWindow();
