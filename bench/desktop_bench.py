@@ -19,7 +19,6 @@ Usage: desktop_bench.py <path of corvane> [--runs N] [--idle SECONDS] [--cycles 
 
 import argparse
 import os
-import sqlite3
 import statistics
 import subprocess
 import sys
@@ -28,7 +27,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 import simulated_desktop as sd  # noqa: E402
-from history_seed import SCHEMA  # noqa: E402
+import history_seed  # noqa: E402
 
 import dbus  # noqa: E402
 
@@ -238,38 +237,27 @@ def seed_year(path, serials, now):
     """A year of hourly refreshes per device, stored as the program stores them (a reading only when the percent
     or charging changed): each drains 2 to 6.5 % a day and is charged back to 100 (30 points an hour) at 10 %.
     Returns each device's last (percent, charging) and the count of readings."""
-    os.makedirs(os.path.dirname(path), mode=0o700)
-    database = sqlite3.connect(path)
-    last, count = [], 0
-    with database:
-        database.executescript(SCHEMA)
-        for number, serial in enumerate(serials, start=1):
-            database.execute("INSERT INTO devices (id, serial, name) VALUES (?, ?, ?)",
-                             (number, serial, "Keyboard %d" % number))
-            level, charging, rows = 100.0 - 7 * number, False, []
-            for hours_ago in range(365 * 24, 0, -1):
-                if charging:
-                    level = min(100.0, level + 30.0)
-                    charging = level < 100.0
-                else:
-                    level -= (1.5 + 0.5 * number) / 24
-                    charging = round(level) <= 10
-                reading = (round(level), int(charging))
-                if not rows or rows[-1][2:] != reading:
-                    rows.append((number, now - hours_ago * 3600, *reading))
-            database.executemany("INSERT INTO readings VALUES (?, ?, ?, ?)", rows)
-            last.append(reading)
-            count += len(rows)
-    database.close()
-    return last, count
+    devices, last = [], []
+    for number, serial in enumerate(serials, start=1):
+        level, charging, readings = 100.0 - 7 * number, False, []
+        for hours_ago in range(365 * 24, 0, -1):
+            if charging:
+                level = min(100.0, level + 30.0)
+                charging = level < 100.0
+            else:
+                level -= (1.5 + 0.5 * number) / 24
+                charging = round(level) <= 10
+            readings.append((now - hours_ago * 3600, round(level), int(charging)))
+        devices.append((serial, "Keyboard %d" % number, history_seed.changes_only(readings)))
+        last.append(readings[-1][1:])
+    return last, history_seed.write(path, devices)
 
 
 def history_window(program, runs):
     print("the windows over a year of history, 10 devices (median of %d, each a fresh process; the times include"
           " xdotool's polling every 2 ms)" % runs)
     with sd.SimulatedDesktop(with_display=True, with_tray=True) as desktop:
-        state = os.path.join(desktop.folder, "state")
-        path = os.path.join(state, "corvane", "history.sqlite3")
+        path = desktop.history_path()
         serials = [str(keyboard(number)["Serial"]) for number in range(1, 11)]
         last, count = seed_year(path, serials, int(time.time()))
         size = os.path.getsize(path)
@@ -279,8 +267,7 @@ def history_window(program, runs):
                                                          state=sd.CHARGING if charging else sd.DISCHARGING))
         opened, history = [], []
         for _ in range(runs):
-            corvane = desktop.launch(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     XDG_STATE_HOME=state)
+            corvane = desktop.launch(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             try:
                 sd.wait_for(desktop.tray_item, what="the tray item")
                 time.sleep(1)
