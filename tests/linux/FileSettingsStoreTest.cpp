@@ -2,9 +2,9 @@
 
 #include "core/runtime/ThreadClock.h"
 
-#include "linux/PrivateBus.h"
 #include "linux/SettingsFiles.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace corvane {
 namespace {
@@ -26,28 +27,37 @@ protected:
     {
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
     }
+    ino_t inode() const
+    {
+        struct stat info { };
+        return ::stat(m_file.c_str(), &info) == 0 ? info.st_ino : 0;
+    }
+    void write(const std::string& text)
+    {
+        fs::create_directories(m_file.parent_path());
+        std::ofstream(m_file) << text;
+    }
 
     ThreadClock m_clock;
     QTemporaryDir m_folder;
-    const fs::path m_file = m_folder.filePath("corvane/settings.toml").toStdString();
+    // Two folders that do not exist yet, as on a first run.
+    const fs::path m_file = m_folder.filePath("config/corvane/settings.toml").toStdString();
 };
 
-// Injected: hand edits while the store runs: the folder and a file made by hand, then an edit
-// that breaks the file. Must hold: the values typed are read and observers hear of them without
-// any read or write by Corvane; the broken file, after a moment (it may be an edit in progress),
-// is set aside once, values start fresh, and observers hear of it.
-TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled)
+// Injected: the folder and a file made by hand while the store runs, then an edit that breaks the file.
+// Must hold: the values typed are read and observers hear of them without any read or write by Corvane;
+// the broken file is set aside once, values start fresh, and observers hear of it.
+TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnce)
 {
+    fs::create_directories(m_file.parent_path().parent_path());
     FileSettingsStore store(m_file, m_clock);
     std::atomic<int> changes {0};
     auto token = store.observe("threshold", [&] { ++changes; });
-    fs::create_directories(m_file.parent_path());
-    std::ofstream(m_file) << "threshold = 15\n";
+    write("threshold = 15\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 2000));
     EXPECT_EQ(store.value("threshold"), SettingValue(std::int64_t {15}));
     ::testing::internal::CaptureStderr();
-    std::ofstream(m_file) << "threshold = [[\n";
-    EXPECT_EQ(store.value("threshold"), SettingValue(std::int64_t {15}));
+    write("threshold = [[\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2 && keptAside() == 1; }, 3000));
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
     EXPECT_EQ(store.value("threshold"), SettingValue());
@@ -56,40 +66,13 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceSettled
     EXPECT_EQ(keptAside(), 1U);
 }
 
-// Injected: a file emptied in place, as an editor saving in place does before it writes the new
-// text, and then left empty. Must hold: the values stay until the file has settled, and only then
-// does the empty file count (every setting back to its default).
-TEST_F(FileSettingsStoreTest, AFileCaughtEmptyMidSaveCountsOnlyOnceSettled)
+// Injected: a broken file written just before start; later the file emptied in place, as an editor saving
+// in place does before it writes the new text, and left empty. Must hold: each counts only once it has
+// settled (it may be an edit in progress): the broken one is then set aside with a message, the empty one
+// puts every setting back to its default.
+TEST_F(FileSettingsStoreTest, FreshBrokenOrEmptyFilesCountOnlyOnceSettled)
 {
-    fs::create_directories(m_file.parent_path());
-    std::ofstream(m_file) << "threshold = 15\n";
-    FileSettingsStore store(m_file, m_clock);
-    std::atomic<system_clock::rep> heard {0};
-    auto token = store.observe("threshold", [&] { heard = system_clock::now().time_since_epoch().count(); });
-    const auto emptied = system_clock::now();
-    std::ofstream(m_file).close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return heard != 0; }, 3000));
-    EXPECT_GE(system_clock::time_point(system_clock::duration(heard.load())) - emptied, milliseconds(900));
-    EXPECT_EQ(store.value("threshold"), SettingValue());
-}
-
-// Injected: no configuration folder at all on a first run. Must hold: the folders the first write
-// makes are watched, and a hand edit after it is read.
-TEST_F(FileSettingsStoreTest, HandEditsAreReadInFoldersTheStoreMade)
-{
-    const auto file = fs::path(m_folder.path().toStdString()) / "config" / "corvane" / "settings.toml";
-    FileSettingsStore store(file, m_clock);
-    store.setValue("threshold", std::int64_t {15});
-    std::ofstream(file) << "threshold = 25\n";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {25}); }, 2000));
-}
-
-// Injected: a broken file written just before start, then nothing reads or writes. Must hold:
-// once it has settled it is set aside with a message, and the store runs on defaults.
-TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSettled)
-{
-    fs::create_directories(m_file.parent_path());
-    std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
+    write("interval = 60\nthreshold = [\n");
     ::testing::internal::CaptureStderr();
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(keptAside(), 0U) << "judged before it settled";
@@ -97,14 +80,31 @@ TEST_F(FileSettingsStoreTest, ABrokenFileTooFreshToJudgeAtStartIsSetAsideOnceSet
     // Read first: the message follows the file being set aside, both under the store's lock.
     EXPECT_EQ(store.value("interval"), SettingValue());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
+    write("threshold = 15\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {15}); }, 3000));
+    std::atomic<system_clock::rep> heard {0};
+    auto token = store.observe("threshold", [&] { heard = system_clock::now().time_since_epoch().count(); });
+    const auto emptied = system_clock::now();
+    write("");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard != 0; }, 3000));
+    EXPECT_GE(system_clock::time_point(system_clock::duration(heard.load())) - emptied, milliseconds(900));
+    EXPECT_EQ(store.value("threshold"), SettingValue());
 }
 
-// Injected: a broken hand edit saved just now, then at once a write by the store. Must hold: what
-// the person typed survives, set aside before the write.
-TEST_F(FileSettingsStoreTest, ABrokenEditFollowedAtOnceByAWriteIsKeptAside)
+// Injected: no configuration folder at all; after the first write made it, a hand edit, then a broken one
+// followed at once by a write of the store. Must hold: the folders the store made are watched, the file is
+// replaced whole, never written in place (a kill or a full disk would leave half a file), and what the person
+// typed survives, set aside before the write.
+TEST_F(FileSettingsStoreTest, InFoldersTheStoreMadeEditsAreReadAndABrokenOneKeptBeforeAWrite)
 {
     FileSettingsStore store(m_file, m_clock);
     store.setValue("showMenuBar", true);
+    std::ofstream(m_file) << "threshold = 25\n";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {25}); }, 2000));
+    const auto edited = inode();
+    store.setValue("interval", std::int64_t {60});
+    EXPECT_NE(inode(), edited) << "written in place";
+    EXPECT_EQ(readInteger("threshold"), 25);
     std::ofstream(m_file) << "threshold = [15\n";
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
     ASSERT_EQ(keptAside(), 1U);
@@ -114,8 +114,7 @@ TEST_F(FileSettingsStoreTest, ABrokenEditFollowedAtOnceByAWriteIsKeptAside)
 // Injected: a 50 MB file from long ago. Must hold: it is set aside whole, quickly, and a small file replaces it.
 TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
 {
-    fs::create_directories(m_file.parent_path());
-    std::ofstream(m_file) << "interval = 60\n" << std::string(50'000'000, '#');
+    write("interval = 60\n" + std::string(50'000'000, '#'));
     fs::last_write_time(m_file, fs::file_time_type::clock::now() - hours(1));
     const auto started = steady_clock::now();
     FileSettingsStore store(m_file, m_clock);
@@ -131,6 +130,7 @@ TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
 // stays with no temporary beside it, and once writing works again everything is written.
 TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
 {
+    fs::create_directories(m_file.parent_path().parent_path());
     std::ofstream(m_file.parent_path().string()) << "in the way";
     FileSettingsStore store(m_file, m_clock);
     ::testing::internal::CaptureStderr();
@@ -156,26 +156,6 @@ TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
     store.setValue("showMenuBar", true);
     EXPECT_EQ(readInteger("interval"), 900);
     EXPECT_EQ(readInteger("threshold"), 25);
-}
-
-// Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must
-// hold: the file always parses and holds every value acknowledged before the kill, or a newer one.
-TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedValue)
-{
-    const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    test::killWriterRepeatedly(
-        CORVANE_KILLED_WRITER, acknowledgements,
-        [&](int) {
-            return QStringList {"settings", QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
-        },
-        [&](int, std::int64_t last) {
-            ASSERT_GE(readInteger("interval"), last);
-            FileSettingsStore reader(m_file, m_clock);
-            for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
-                EXPECT_GE(
-                    std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
-                    << "value " << written;
-        });
 }
 
 } // namespace

@@ -1,14 +1,18 @@
 #include "linux/SqliteHistoryStore.h"
 
+#include "linux/PrivateBus.h"
 #include "linux/SettingsFiles.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <future>
+#include <random>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -17,10 +21,11 @@ namespace fs = std::filesystem;
 using namespace std::chrono;
 
 const Date kToday = floor<seconds>(Date::clock::now());
+constexpr auto kPrivate = fs::perms::owner_read | fs::perms::owner_write;
 
-BatteryReading reading(std::string serial, Date time, std::int64_t percent, bool charging = false)
+BatteryReading reading(std::string serial, Date time, std::int64_t percent, bool charging = false, bool coarse = false)
 {
-    return {serial, "Keyboard " + serial, time, percent, false, charging};
+    return {serial, "Keyboard " + serial, time, percent, coarse, charging};
 }
 
 bool recordNow(HistoryStore& store, std::vector<BatteryReading> readings)
@@ -37,14 +42,19 @@ std::vector<BatteryReading> readNow(HistoryStore& store, const std::string& seri
     return read.get_future().get();
 }
 
-// Percent, C for charging and ~ for a coarse level, of each reading: a history at a glance.
-std::string levels(const std::vector<BatteryReading>& readings)
+// Percent, C for charging and ~ for a coarse level, of each stored reading: a history at a glance.
+std::string levels(HistoryStore& store, const std::string& serial, Date since = Date {})
 {
     std::string text;
-    for (const auto& each : readings)
+    for (const auto& each : readNow(store, serial, since))
         text += (text.empty() ? "" : " ") + std::to_string(each.percent) + (each.charging ? "C" : "")
             + (each.coarse ? "~" : "");
     return text;
+}
+
+std::size_t lines(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 class SqliteHistoryStoreTest : public ::testing::Test {
@@ -53,38 +63,48 @@ protected:
     const fs::path m_file = m_folder.filePath("state/corvane/history.sqlite3").toStdString();
 };
 
-// Names and serial numbers as devices may choose them: data, never SQL.
-TEST_F(SqliteHistoryStoreTest, ReadingsSurviveARestartInTimeOrderWithEveryField)
+// Names and serial numbers as devices may choose them: data, never SQL. Folder and files are private
+// whatever the umask, and a file that someone opened up is closed again at the next start.
+TEST_F(SqliteHistoryStoreTest, ReadingsSurviveARestartInTimeOrderWithEveryFieldInPrivateFiles)
 {
     const std::vector<std::string> serials {"AA:BB:CC:DD:EE:FF", "'); DROP TABLE readings; --", "O'BRIEN \"1\"",
         std::string("NUL\0INSIDE", 10), "ÄÖ ⌨", "%s%n?1"};
+    const auto previousMask = ::umask(0);
     {
         SqliteHistoryStore store(m_file);
         for (const auto& serial : serials) {
             // Taken out of order (the clock went back), and with a name that changes.
             ASSERT_TRUE(recordNow(store, {reading(serial, kToday - hours {2}, 80)}));
-            auto renamed = reading(serial, kToday - hours {3} + milliseconds {700}, 81, true);
-            renamed.coarse = true;
-            ASSERT_TRUE(recordNow(store, {renamed, reading(serial + "x", kToday, 5)}));
-            renamed = reading(serial, kToday - hours {3}, 79);
+            ASSERT_TRUE(recordNow(store,
+                {reading(serial, kToday - hours {3} + milliseconds {700}, 81, true, true),
+                    reading(serial + "x", kToday, 5)}));
+            auto renamed = reading(serial, kToday - hours {3}, 79);
             renamed.name = serial + " <b>'2'</b>";
             ASSERT_TRUE(recordNow(store, {renamed}));
         }
+        ::umask(previousMask);
+        EXPECT_EQ(fs::status(m_file.parent_path()).permissions(), fs::perms::owner_all);
+        for (const auto* suffix : {"", "-wal"})
+            EXPECT_EQ(fs::status(fs::path(m_file) += suffix).permissions(), kPrivate) << suffix;
+        // Bytes 18 and 19 of the header are 2 in WAL mode.
+        EXPECT_EQ(test::contentOf(m_file).substr(18, 2), std::string("\2\2"));
     }
+    fs::permissions(m_file, kPrivate | fs::perms::others_read);
     SqliteHistoryStore store(m_file);
     for (const auto& serial : serials) {
         const auto readings = readNow(store, serial);
-        ASSERT_EQ(levels(readings), "81C~ 79 80") << serial;
+        ASSERT_EQ(levels(store, serial), "81C~ 79 80") << serial;
         EXPECT_EQ(readings[0].time, kToday - hours {3});
         EXPECT_EQ(readings[2].time, kToday - hours {2});
         for (const auto& each : readings) {
             EXPECT_EQ(each.serialNumber, serial);
             EXPECT_EQ(each.name, serial + " <b>'2'</b>");
         }
-        EXPECT_EQ(levels(readNow(store, serial, kToday - hours {2})), "80") << serial;
-        EXPECT_EQ(levels(readNow(store, serial + "x")), "5") << serial;
+        EXPECT_EQ(levels(store, serial, kToday - hours {2}), "80") << serial;
+        EXPECT_EQ(levels(store, serial + "x"), "5") << serial;
     }
     EXPECT_TRUE(readNow(store, "NUL").empty());
+    EXPECT_EQ(fs::status(m_file).permissions(), kPrivate);
 }
 
 // On the program's shared worker the store may go before its queued work has run.
@@ -101,114 +121,74 @@ TEST_F(SqliteHistoryStoreTest, OnASharedWorkerQueuedWorkOutlivesTheStore)
     gate.set_value();
     EXPECT_TRUE(stored.get_future().get());
     SqliteHistoryStore reopened(m_file, worker);
-    EXPECT_EQ(levels(readNow(reopened, "K1")), "50");
+    EXPECT_EQ(levels(reopened, "K1"), "50");
 }
 
-// Unchanged means the same percent, kind and charging as the last stored reading, however
-// long ago, across restarts and within one call.
-TEST_F(SqliteHistoryStoreTest, OnlyReadingsThatDifferFromTheLastStoredOneAreStored)
+// Unchanged means the same percent, kind and charging as the last stored reading, however long ago,
+// across restarts and within one call. Readings older than 400 days go at the next start; devices
+// forgotten with them, or by a clear, count as new: the same level again is stored.
+TEST_F(SqliteHistoryStoreTest, OnlyChangesAreStoredAndOldReadingsGoAtTheNextStart)
 {
     {
         SqliteHistoryStore store(m_file);
         ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {9}, 50), reading("A", kToday - hours {8}, 50)}));
         ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {7}, 50, true)}));
         ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {6}, 50, true), reading("B", kToday, 50)}));
+        ASSERT_TRUE(recordNow(store,
+            {reading("OLD", kToday - days {500}, 90), reading("OLD", kToday - days {401}, 80),
+                reading("OLD", kToday - days {399}, 70), reading("GONE", kToday - days {401}, 10)}));
+        EXPECT_EQ(levels(store, "OLD"), "90 80 70");
     }
     SqliteHistoryStore store(m_file);
-    auto coarse = reading("A", kToday - hours {3}, 50, true);
-    coarse.coarse = true;
+    const auto coarse = reading("A", kToday - hours {3}, 50, true, true);
     ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {5}, 50, true), coarse, coarse}));
     ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {2}, 49), reading("A", kToday - hours {1}, 50)}));
     const auto readings = readNow(store, "A");
-    EXPECT_EQ(levels(readings), "50 50C 50C~ 49 50");
+    EXPECT_EQ(levels(store, "A"), "50 50C 50C~ 49 50");
     EXPECT_EQ(readings.at(2).time, kToday - hours {3});
-    EXPECT_EQ(levels(readNow(store, "B")), "50");
-}
-
-// Forgotten with their readings, devices count as new: the same level again is stored.
-TEST_F(SqliteHistoryStoreTest, ReadingsOlderThan400DaysGoAtTheNextStartAndClearForgetsEveryDeviceAtOnce)
-{
-    {
-        SqliteHistoryStore store(m_file);
-        ASSERT_TRUE(recordNow(store,
-            {reading("A", kToday - days {500}, 90), reading("A", kToday - days {401}, 80),
-                reading("A", kToday - days {399}, 70), reading("A", kToday - days {1}, 60),
-                reading("OLD", kToday - days {401}, 10)}));
-        EXPECT_EQ(levels(readNow(store, "A")), "90 80 70 60");
-    }
-    SqliteHistoryStore store(m_file);
-    EXPECT_EQ(levels(readNow(store, "A")), "70 60");
-    EXPECT_TRUE(readNow(store, "OLD").empty());
-    ASSERT_TRUE(recordNow(store, {reading("OLD", kToday, 10)}));
-    EXPECT_EQ(levels(readNow(store, "OLD")), "10");
+    EXPECT_EQ(levels(store, "B"), "50");
+    EXPECT_EQ(levels(store, "OLD"), "70");
+    ASSERT_TRUE(recordNow(store, {reading("GONE", kToday, 10)}));
+    EXPECT_EQ(levels(store, "GONE"), "10");
     std::promise<bool> cleared;
     store.clear([&cleared](bool ok) { cleared.set_value(ok); });
     ASSERT_TRUE(cleared.get_future().get());
-    EXPECT_TRUE(readNow(store, "OLD").empty());
-    ASSERT_TRUE(recordNow(store, {reading("A", kToday, 60)}));
-    EXPECT_EQ(levels(readNow(store, "A")), "60");
+    EXPECT_TRUE(readNow(store, "GONE").empty());
+    ASSERT_TRUE(recordNow(store, {reading("A", kToday, 50)}));
+    EXPECT_EQ(levels(store, "A"), "50");
 }
 
-TEST_F(SqliteHistoryStoreTest, FolderAndFilesArePrivateAndTheJournalIsWriteAhead)
+// Injected: the header, then pages in the middle, overwritten. Must hold: the damaged file is kept aside
+// whole with one message naming it, and a fresh history starts and lasts.
+TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHistoryStarts)
 {
-    const auto previousMask = ::umask(0);
-    SqliteHistoryStore store(m_file);
-    ASSERT_TRUE(recordNow(store, {reading("A", kToday, 40)}));
-    ::umask(previousMask);
-    EXPECT_EQ(fs::status(m_file.parent_path()).permissions(), fs::perms::owner_all);
-    for (const auto* suffix : {"", "-wal"})
-        EXPECT_EQ(fs::status(fs::path(m_file) += suffix).permissions(), fs::perms::owner_read | fs::perms::owner_write)
-            << suffix;
-    // Bytes 18 and 19 of the header are 2 in WAL mode.
-    const auto header = test::contentOf(m_file).substr(18, 2);
-    EXPECT_EQ(header, std::string("\2\2"));
-    // A file that someone opened up is closed again.
-    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
-    SqliteHistoryStore restarted(m_file);
-    ASSERT_TRUE(recordNow(restarted, {reading("A", kToday, 41)}));
-    EXPECT_EQ(fs::status(m_file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-}
-
-struct Damage {
-    const char* name;
-    std::function<void(const fs::path&)> inflict;
-};
-
-class DamagedFile : public SqliteHistoryStoreTest, public ::testing::WithParamInterface<Damage> { };
-INSTANTIATE_TEST_SUITE_P(Kinds, DamagedFile,
-    ::testing::Values(Damage {"NotADatabase", [](const fs::path& file) { std::ofstream(file) << "threshold = 5\n"; }},
-        Damage {"PagesOverwritten",
-            [](const fs::path& file) {
-                std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-                stream.seekp(4096 + 100);
-                stream << std::string(8000, '\x5A');
-            }}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-TEST_P(DamagedFile, IsKeptAsideWithOneMessageAndAFreshHistoryStarts)
-{
-    {
-        SqliteHistoryStore store(m_file);
+    for (const int offset : {0, 4096 + 100}) {
+        SCOPED_TRACE(offset);
+        fs::remove_all(m_file.parent_path());
+        std::vector<BatteryReading> many;
         for (int i = 0; i < 400; ++i)
-            ASSERT_TRUE(recordNow(store, {reading("A" + std::to_string(i), kToday, i % 100)}));
+            many.push_back(reading("A" + std::to_string(i), kToday, i % 100));
+        {
+            SqliteHistoryStore store(m_file);
+            ASSERT_TRUE(recordNow(store, many));
+        }
+        std::fstream(m_file, std::ios::in | std::ios::out | std::ios::binary).seekp(offset) << std::string(8000, 'Z');
+        const auto damaged = test::contentOf(m_file);
+        ::testing::internal::CaptureStderr();
+        {
+            SqliteHistoryStore store(m_file);
+            ASSERT_TRUE(recordNow(store, {reading("B", kToday, 7)}));
+            EXPECT_TRUE(readNow(store, "A1").empty());
+        }
+        const auto message = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lines(message), 1U) << message;
+        const auto aside = test::keptAside(m_file.parent_path(), "history.sqlite3");
+        ASSERT_EQ(aside.size(), 1U);
+        EXPECT_NE(message.find(aside[0].filename().string()), std::string::npos) << message;
+        EXPECT_EQ(test::contentOf(aside[0]), damaged);
+        SqliteHistoryStore restarted(m_file);
+        EXPECT_EQ(levels(restarted, "B"), "7");
     }
-    GetParam().inflict(m_file);
-    const auto damaged = test::contentOf(m_file);
-    ::testing::internal::CaptureStderr();
-    {
-        SqliteHistoryStore store(m_file);
-        ASSERT_TRUE(recordNow(store, {reading("B", kToday, 7)}));
-        EXPECT_EQ(levels(readNow(store, "B")), "7");
-        EXPECT_TRUE(readNow(store, "A1").empty());
-    }
-    const auto message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    const auto aside = test::keptAside(m_file.parent_path(), "history.sqlite3");
-    ASSERT_EQ(aside.size(), 1U);
-    EXPECT_NE(message.find(aside[0].filename().string()), std::string::npos) << message;
-    EXPECT_EQ(test::contentOf(aside[0]), damaged);
-    SqliteHistoryStore restarted(m_file);
-    EXPECT_EQ(levels(readNow(restarted, "B")), "7");
 }
 
 // Injected: a file where the folder should be, then (as root) a full 256 KiB tmpfs. Must hold:
@@ -227,7 +207,7 @@ TEST_F(SqliteHistoryStoreTest, WithoutRoomOrFolderTheHistoryPausesAndResumes)
         EXPECT_TRUE(recordNow(store, {reading("A", kToday, 50)}));
     }
     auto message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(lines(message), 1U) << message;
     fs::remove_all(m_file.parent_path());
     fs::create_directories(m_file.parent_path());
     if (::mount("tmpfs", m_file.parent_path().c_str(), "tmpfs", 0, "size=256k") != 0)
@@ -242,10 +222,10 @@ TEST_F(SqliteHistoryStoreTest, WithoutRoomOrFolderTheHistoryPausesAndResumes)
         failed += recordNow(store, {reading("A" + std::to_string(i) + std::string(100, 'x'), kToday, 2)}) ? 0 : 1;
     message = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(failed, 5);
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(lines(message), 1U) << message;
     fs::remove(m_file.parent_path() / "filler");
     ASSERT_TRUE(recordNow(store, {reading("A", kToday, 3)}));
-    EXPECT_EQ(levels(readNow(store, "A")), "1 3");
+    EXPECT_EQ(levels(store, "A"), "1 3");
     EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 
@@ -260,27 +240,38 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
     GTEST_SKIP() << "not under ThreadSanitizer";
 #endif
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    const auto serial = [](int round) { return "KILLED-" + std::to_string(round); };
-    test::killWriterRepeatedly(
-        CORVANE_KILLED_WRITER, acknowledgements,
-        [&](int round) {
-            return QStringList {"history", QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
-                QString::fromStdString(serial(round))};
-        },
-        [&](int round, std::int64_t last) {
-            ::testing::internal::CaptureStderr();
-            SqliteHistoryStore reader(m_file);
-            for (const auto& device : {serial(round), serial(round) + "-B"}) {
-                const auto readings = readNow(reader, device);
-                ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
-                for (std::int64_t at = 0; at <= last; ++at) {
-                    const auto& stored = readings[static_cast<std::size_t>(at)];
-                    ASSERT_EQ(stored.time, Date {seconds {1'800'000'000 + at}});
-                    ASSERT_EQ(stored.percent, at % 100);
-                }
+    const auto acknowledged = [&] {
+        std::int64_t round = -1;
+        std::ifstream(acknowledgements, std::ios::binary).read(reinterpret_cast<char*>(&round), sizeof round);
+        return round;
+    };
+    const char* kills = std::getenv("CORVANE_FAULT_KILLS");
+    const auto seed = std::random_device {}();
+    std::mt19937 random(seed);
+    for (int round = 0; round < (kills != nullptr ? std::atoi(kills) : 200) && !HasFailure(); ++round) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
+        fs::remove(acknowledgements);
+        const auto serial = "KILLED-" + std::to_string(round);
+        const auto writer = test::startProcess(CORVANE_KILLED_WRITER,
+            {QString::fromStdString(m_file), QString::fromStdString(acknowledgements), QString::fromStdString(serial)});
+        // Killed only once it has stored something, so that every kill can lose something.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
+        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
+        writer->kill();
+        writer->waitForFinished();
+        const auto last = acknowledged();
+        ::testing::internal::CaptureStderr();
+        SqliteHistoryStore reader(m_file);
+        for (const auto& device : {serial, serial + "-B"}) {
+            const auto readings = readNow(reader, device);
+            ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
+            for (std::int64_t at = 0; at <= last; ++at) {
+                ASSERT_EQ(readings[static_cast<std::size_t>(at)].time, Date {seconds {1'800'000'000 + at}});
+                ASSERT_EQ(readings[static_cast<std::size_t>(at)].percent, at % 100);
             }
-            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        });
+        }
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    }
     EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 

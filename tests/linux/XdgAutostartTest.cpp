@@ -22,6 +22,7 @@ void write(const fs::path& file, const std::string& text)
 
 // On and off through its own entry, reading what the desktop's session settings left there, and leaving
 // other entries alone; a file where the folder should be fails every write (even as root) and is left as is.
+// The executable is quoted as the Exec key needs.
 TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
 {
     QTemporaryDir folder;
@@ -55,10 +56,6 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     EXPECT_FALSE(item.setEnabled(true));
     EXPECT_FALSE(item.isEnabled());
     EXPECT_TRUE(fs::is_regular_file(autostart));
-}
-
-TEST(XdgAutostartTest, QuotesTheExecutableAsTheExecKeyNeeds)
-{
     for (const auto& [executable, exec] :
         std::vector<std::pair<const char*, const char*>> {{"/opt/my apps/corvane", R"(Exec="/opt/my apps/corvane")"},
             {R"(/a"b/$HOME/`x`)", R"(Exec="/a\\"b/\\$HOME/\\`x\\`")"}, {R"(/back\slash)", R"(Exec="/back\\\\slash")"}})
