@@ -47,7 +47,7 @@ def installed_tree():
         metainfo = "share/metainfo/io.github.corvane.Corvane.metainfo.xml"
         expected = ["bin/corvane", "share/applications/corvane.desktop", metainfo,
                     "share/icons/hicolor/scalable/apps/corvane.svg"]
-        expected += [f"share/icons/hicolor/{size}x{size}/apps/corvane.png" for size in (16, 22, 24, 32, 48, 64, 128, 256)]
+        expected += [f"share/icons/hicolor/{n}x{n}/apps/corvane.png" for n in (16, 22, 24, 32, 48, 64, 128, 256)]
         expected += [f"share/corvane/translations/corvane_{language}.qm" for language in ("en", "de", "fr")]
         for path in expected:
             check(os.path.isfile(os.path.join(prefix, path)), "installed " + path)
