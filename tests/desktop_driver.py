@@ -1,5 +1,4 @@
-"""What the end-to-end tests do to the built program on a simulated desktop (scripts/simulated_desktop.py):
-launch it with its output in a log, open its window, choose from its menu, and see it end."""
+"""What the end-to-end tests do to the built program on a simulated desktop (scripts/simulated_desktop.py)."""
 
 import os
 import subprocess
@@ -7,9 +6,11 @@ import sys
 
 import simulated_desktop as sd
 
+TOGGLE_ITEM = ("Down", "Down", "Down", "Down", "Return")  # the menu's Hide/Show Tray Icon
+
 
 def launch_logged(desktop, program, name="corvane", **environment):
-    """Launches `program` with stdout and stderr added to `name`.log; returns it and a reader of that log."""
+    """Launches `program` with its output added to `name`.log; returns it and a reader of that log."""
     path = os.path.join(desktop.folder, name + ".log")
     with open(path, "a") as log:
         process = desktop.launch(program, log, subprocess.STDOUT, **environment)
@@ -25,10 +26,14 @@ def ends(process, status=0):
     return process.wait(timeout=60 * sd.TIME_SCALE) == status
 
 
-def open_window(desktop):
+def click_simulated_item(desktop):
+    sd.wait_for(desktop.tray_item, what="the tray item")
+    desktop.click_tray_item()
+
+
+def open_window(desktop, click_item=click_simulated_item):
     if desktop.window_id() is None:
-        sd.wait_for(desktop.tray_item, what="the tray item")
-        desktop.click_tray_item()
+        click_item(desktop)
     return sd.wait_for(desktop.window_id, what="the device window")
 
 
@@ -38,11 +43,34 @@ def point_at(desktop, window, x, y, *then):
     desktop.xdotool("mousemove", "--window", window, str(x % width), str(y % height), *then)
 
 
-def choose_from_menu(desktop, *keys):
+def choose_from_menu(desktop, *keys, click_item=click_simulated_item):
     menus = len(desktop.visible_windows())
-    point_at(desktop, open_window(desktop), -17, -25, "click", "1")  # the overflow button, bottom right
+    point_at(desktop, open_window(desktop, click_item), -17, -25, "click", "1")  # the overflow button
     sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what="the overflow menu")
-    desktop.xdotool("key", *keys)
+    desktop.xdotool("key", *keys, "mousemove", "640", "400")
+
+
+def hide_and_bring_back(desktop, program, shown, held=(), hint="Hide Tray Icon", click_item=click_simulated_item):
+    """Hides the item from the menu and closes the hint; a second launch with the keys `held` brings it back,
+    at once with Alt, else through the window it opens. `shown(bool)`: the item is stored and offered so."""
+    choose_from_menu(desktop, *TOGGLE_ITEM, click_item=click_item)
+    sd.wait_for(lambda: shown(False), what="the item hidden")
+    note = sd.wait_for(lambda: desktop.window_id(hint), what="how to bring the item back")
+    desktop.xdotool("windowfocus", "--sync", note, "key", "Return")
+    sd.wait_for(lambda: desktop.window_id(hint) is None, what="the hint closed")
+    for key in held:
+        desktop.xdotool("keydown", key)
+    try:
+        assert ends(desktop.launch(program)), "a second launch hands over, exits 0"
+    finally:
+        for key in held:
+            desktop.xdotool("keyup", key)
+    if not held:
+        sd.wait_for(desktop.window_id, what="the window of a second launch")
+        assert shown(False), "without Alt the item stays hidden"
+        choose_from_menu(desktop, *TOGGLE_ITEM, click_item=click_item)
+    sd.wait_for(lambda: shown(True), what=f"the item back, {held or 'no key'} held")
+    assert not held or desktop.window_id() is None, f"{held}: the item comes back, no window opens"
 
 
 def main(run, **desktop_options):

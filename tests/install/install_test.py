@@ -1,6 +1,5 @@
-"""The program as a user gets it: its command line without a display, what
-`cmake --install` puts under a prefix, and the Debian package installed on
-this machine (only where the test may install packages: as root)."""
+"""The program as a user gets it: its command line without a display, what `cmake --install` puts under a
+prefix, and the Debian package, installed on this machine only where the test may do so (as root)."""
 
 import glob
 import os
@@ -37,26 +36,23 @@ def command_line():
     ]
     for arguments, status, stream, text in cases:
         result = run([PROGRAM] + arguments, env=env)
-        output = result.stdout if stream == "stdout" else result.stderr
-        check(result.returncode == status and text in output,
-              f"corvane {' '.join(arguments)}: status {result.returncode}, {stream} {output!r}")
+        output = getattr(result, stream)
+        check(result.returncode == status and text in output, f"corvane {arguments}: {result.returncode}, {output!r}")
 
 
 def installed_tree():
     with tempfile.TemporaryDirectory() as prefix:
         result = run(["cmake", "--install", BUILD, "--prefix", prefix])
         check(result.returncode == 0, "cmake --install: " + result.stderr)
-        expected = ["bin/corvane", "share/applications/corvane.desktop",
-                    "share/metainfo/io.github.corvane.Corvane.metainfo.xml",
+        metainfo = "share/metainfo/io.github.corvane.Corvane.metainfo.xml"
+        expected = ["bin/corvane", "share/applications/corvane.desktop", metainfo,
                     "share/icons/hicolor/scalable/apps/corvane.svg"]
-        expected += [f"share/icons/hicolor/{size}x{size}/apps/corvane.png" for size in (16, 22, 24, 32, 48, 64, 128, 256)]
+        expected += [f"share/icons/hicolor/{n}x{n}/apps/corvane.png" for n in (16, 22, 24, 32, 48, 64, 128, 256)]
         expected += [f"share/corvane/translations/corvane_{language}.qm" for language in ("en", "de", "fr")]
         for path in expected:
             check(os.path.isfile(os.path.join(prefix, path)), "installed " + path)
-        metainfo = os.path.join(prefix, expected[2])
-        if os.path.isfile(metainfo):
-            result = run(["appstreamcli", "validate", "--no-net", metainfo])
-            check(result.returncode == 0, "appstreamcli validate: " + result.stdout + result.stderr)
+        result = run(["appstreamcli", "validate", "--no-net", os.path.join(prefix, metainfo)])
+        check(result.returncode == 0, "appstreamcli validate: " + result.stdout + result.stderr)
 
 
 def debian_package():

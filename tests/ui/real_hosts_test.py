@@ -1,12 +1,7 @@
-"""The built program among real desktop programs on Xvfb and the simulated
-desktop's private buses: the xfwm4 window manager, xfce4-panel's status tray
-(StatusNotifierItem) at the top on a dark panel and then, restarted, at the
-bottom on a light one, tint2's XEmbed tray replacing it, and dunst as the
-notification server. On both trays the item is hidden from the menu, with
-its hint, and brought back by a second launch: without Alt through the window
-that opens, with Alt at once. Screenshots of each go to the given folder.
-Usage: real_hosts_test.py <path of corvane> <folder for screenshots>, with
-scripts/ and tests/ on PYTHONPATH. Exits 77 (skipped) when one of those programs is missing."""
+"""The built program among real desktop programs on Xvfb and the simulated desktop's private buses: xfwm4,
+xfce4-panel's status tray (top and dark, then bottom and light), tint2's XEmbed tray, dunst.
+Usage: real_hosts_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/ on PYTHONPATH.
+Exits 77 (skipped) when one of those programs is missing."""
 
 import glob
 import os
@@ -16,15 +11,12 @@ import subprocess
 import sys
 import time
 from collections import Counter
-from datetime import datetime, timedelta, timezone
 
 import simulated_desktop as sd
-from desktop_driver import ends, point_at
+from desktop_driver import hide_and_bring_back
 
 XFCONFD = next(iter(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")), "xfconfd")  # Debian's, under the multiarch folder
 HOSTS = (XFCONFD, "xfwm4", "xfce4-panel", "xfconf-query", "tint2", "dunst", "dunstctl")
-SKIPPED = 77
-
 # One panel of the status tray alone, across the top of the screen, in a solid dark grey.
 XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
 <channel name="xfce4-panel" version="1.0">
@@ -37,9 +29,8 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
       <property name="position-locked" type="bool" value="true"/>
       <property name="size" type="uint" value="30"/>
       <property name="background-style" type="uint" value="1"/>
-      <property name="background-rgba" type="array">
-        <value type="double" value="0.2"/><value type="double" value="0.2"/>
-        <value type="double" value="0.2"/><value type="double" value="1"/>
+      <property name="background-rgba" type="array"><value type="double" value="0.2"/>
+        <value type="double" value="0.2"/><value type="double" value="0.2"/><value type="double" value="1"/>
       </property>
       <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
     </property>
@@ -47,23 +38,14 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
   <property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/></property>
 </channel>
 """
-TINT2RC = """rounded = 0
-border_width = 0
-background_color = #3a3f4b 100
-border_color = #000000 0
-panel_items = S
+TINT2RC = """panel_items = S
 panel_size = 100% 30
 panel_position = bottom center horizontal
+background_color = #3a3f4b 100
 panel_background_id = 1
-strut_policy = follow_size
-systray_padding = 4 2 4
-systray_background_id = 0
 systray_icon_size = 22
 """
-# The context menu's choice: dunst lists the actions to it, one a line; the list is kept.
-DUNSTRC = """[global]
-    dmenu = /bin/sh -c "cat > {folder}/dunst-menu.txt; grep -m1 'Remind Me Tomorrow' {folder}/dunst-menu.txt"
-"""
+AWAY = ("mousemove", "640", "400")  # off the panel: no tooltip of the panel's comes or goes
 
 
 def contrast(a, b):
@@ -76,21 +58,19 @@ def contrast(a, b):
 
 
 class Desktop(sd.SimulatedDesktop):
-    def start(self, name, argv, env=None):
+    def start(self, name, argv):
         with open(os.path.join(self.folder, name + ".log"), "w") as log:
-            return self._spawn(argv, env=env or self.environment({"NO_AT_BRIDGE": "1"}), stdout=log,
+            return self._spawn(argv, env=self.environment({"NO_AT_BRIDGE": "1"}), stdout=log,
                                stderr=subprocess.STDOUT)
 
     def run(self, *argv):
         return subprocess.run(argv, env=self.environment(), capture_output=True, text=True, check=True).stdout
 
-    def workarea(self):
-        """What the window manager leaves free of panels: x, y, width, height."""
-        return tuple(int(v) for v in re.findall(r"\d+", self.run("xprop", "-root", "_NET_WORKAREA"))[:4])
-
     def panel(self):
-        """The panel's rows: the screen's (1280 x 800) outside the work area."""
-        _, y, _, height = sd.wait_for(lambda: self.workarea()[3] < 800 and self.workarea(), what="a panel's strut")
+        """The panel's box: the screen's (1280 x 800) outside the work area that the window manager leaves."""
+        def workarea():
+            return tuple(int(v) for v in re.findall(r"\d+", self.run("xprop", "-root", "_NET_WORKAREA"))[:4])
+        _, y, _, height = sd.wait_for(lambda: workarea()[3] < 800 and workarea(), what="a panel's strut")
         return (0, 0, 1280, y) if y > 0 else (0, y + height, 1280, 800 - y - height)
 
     def geometry(self, window):
@@ -100,13 +80,12 @@ class Desktop(sd.SimulatedDesktop):
     def sni_items(self):
         if not self.session_bus.name_has_owner(sd.WATCHER):
             return []
-        watcher = self.session_bus.get_object(sd.WATCHER, sd.WATCHER_PATH)
-        return list(watcher.Get(sd.WATCHER, "RegisteredStatusNotifierItems",
-                                dbus_interface="org.freedesktop.DBus.Properties"))
+        return list(self.session_bus.get_object(sd.WATCHER, sd.WATCHER_PATH).Get(
+            sd.WATCHER, "RegisteredStatusNotifierItems", dbus_interface="org.freedesktop.DBus.Properties"))
 
     def item_on_panel(self, path):
-        """Screenshot at `path`; the box of what stands out from the panel's commonest colour on it,
-        that colour and how many pixels stand out at 3:1."""
+        """Screenshot at `path`; the box of what stands out at 3:1 from the panel's commonest colour on it,
+        that colour and how many pixels stand out."""
         self.screenshot(path)
         x, y, width, height = self.panel()
         data = subprocess.run(["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
@@ -121,8 +100,6 @@ class Desktop(sd.SimulatedDesktop):
 
 
 def run(desktop, program, shots):
-    keyboard = '"%s" = ' % sd.DEMO_DEVICES[0][1]["Serial"]  # its key in the settings file
-
     def stand_in(shown):
         sd.wait_for(lambda: (desktop.window_id() is not None) == shown, what=f"the stand-in window {shown}")
 
@@ -138,36 +115,28 @@ def run(desktop, program, shots):
         sd.wait_for(settled, what="the item settled")
         return panel
 
-    def stop(panel):  # the window stands in while there is no tray
-        sd.terminate(panel)
-        stand_in(True)
-
     def window_closed():
         sd.wait_for(lambda: desktop.window_id() is None, what="the window closed")
         time.sleep(0.5)
         assert desktop.window_id() is None, "the window stays closed"
 
-    def check_panel(name, edge, grow=False):
+    def check_panel(name, edge):
+        """The item stands out on the panel; a click opens the window beside the panel, Escape or a click
+        closes it; a right click opens the menu. Returns a click on the item."""
         found = sd.wait_for(lambda: desktop.item_on_panel(os.path.join(shots, f"{name}-item.png")), what="the item")
         (x, y, width, height), background, standing = found
         print(f"{name}: item {width}x{height} at {x},{y}; {standing} pixels at 3:1 or more on {background}")
-        # Drawn at some 16-24 px, the battery's outline alone is more than 30 pixels.
-        assert standing >= 30, f"{name}: the icon fades into its panel"
+        assert standing >= 30, f"{name}: the icon fades into its panel"  # the battery's outline alone is more
         centre = (str(x + width // 2), str(y + height // 2))
 
         def not_over_panel():
             _, top, _, rows = desktop.panel()
-            wx, wy, ww, wh = desktop.geometry(sd.wait_for(desktop.window_id, what="the window"))
+            _, wy, _, wh = desktop.geometry(sd.wait_for(desktop.window_id, what="the window"))
             return (wy + wh <= top) if edge == "bottom" else (wy >= top + rows)
 
         desktop.xdotool("mousemove", *centre, "click", "1")
         sd.wait_for(not_over_panel, what=f"{name}: the window beside the panel")
-        if grow:  # a new device adds a row while the window is open: it grows away from the panel
-            height = desktop.geometry(desktop.window_id())[3]
-            desktop.add_device("pen", sd.device(13, "Pen P1", "A0:B1:C2:D3:E4:F5", 60.0))
-            sd.wait_for(lambda: desktop.geometry(desktop.window_id())[3] > height, what="the window grown")
-            sd.wait_for(not_over_panel, what=f"{name}: the grown window beside the panel")
-        desktop.xdotool("mousemove", "640", "400")  # no tooltip of the panel's in the picture
+        desktop.xdotool(*AWAY)
         time.sleep(0.5)  # painting; the picture is for people
         desktop.screenshot(os.path.join(shots, f"{name}.png"))
         desktop.xdotool("key", "Escape")
@@ -176,59 +145,30 @@ def run(desktop, program, shots):
         sd.wait_for(desktop.window_id, what=f"{name}: the window opened by a click")
         desktop.xdotool("click", "1")
         window_closed()
-        # A right click opens the overflow menu. The pointer rests away from
-        # the item before and after, so that no tooltip comes or goes meanwhile.
-        desktop.xdotool("mousemove", "640", "400")
+        desktop.xdotool(*AWAY)
         time.sleep(1.0)
         windows = set(desktop.visible_windows())
-        desktop.xdotool("mousemove", *centre, "click", "3", "mousemove", "640", "400")
+        desktop.xdotool("mousemove", *centre, "click", "3", *AWAY)
         menu = sd.wait_for(lambda: set(desktop.visible_windows()) - windows, what=f"{name}: the right-click menu")
         time.sleep(0.5)
         desktop.screenshot(os.path.join(shots, f"{name}-right-click-menu.png"))
         desktop.xdotool("key", "Escape")
         sd.wait_for(lambda: not menu & set(desktop.visible_windows()), what="the menu closed")
-        return centre
+        return lambda _: desktop.xdotool("mousemove", *centre, "click", "1", *AWAY)
 
-    def choose_from_window_menu(centre, what):  # the overflow button, at the window's bottom right
-        if desktop.window_id() is None:
-            desktop.xdotool("mousemove", *centre, "click", "1", "mousemove", "640", "400")
-        window = sd.wait_for(desktop.window_id, what="the window")
-        menus = len(desktop.visible_windows())
-        point_at(desktop, window, -17, -25, "click", "1")
-        sd.wait_for(lambda: len(desktop.visible_windows()) > menus, what=f"the overflow menu for {what}")
-        desktop.xdotool("key", "Down", "Down", "Down", "Down", "Return", "mousemove", "640", "400")
-
-    def hide_and_bring_back(name, centre):
-        def item(shown):  # stored, and on the panel or not
-            shot = os.path.join(shots, f"{name}-item-{'shown' if shown else 'hidden'}.png")
-            return (f"showMenuBar = {str(shown).lower()}" in desktop.settings_text().splitlines()
-                    and (desktop.item_on_panel(shot) is not None) == shown)
-        for alt in ((), ("Alt_L",)):
-            choose_from_window_menu(centre, "Hide Tray Icon")
-            sd.wait_for(lambda: item(False), what=f"{name}: the item hidden")
-            hint = sd.wait_for(lambda: desktop.window_id("Hide Tray Icon"), what="how to bring the item back")
-            desktop.xdotool("windowfocus", "--sync", hint, "key", "Return")
-            sd.wait_for(lambda: desktop.window_id("Hide Tray Icon") is None, what="the hint closed")
-            for key in alt:
-                desktop.xdotool("keydown", key)
-            assert ends(desktop.launch(program)), "a second launch exits 0"
-            for key in alt:
-                desktop.xdotool("keyup", key)
-            if not alt:  # the window opens, whose menu brings the item back
-                sd.wait_for(desktop.window_id, what=f"{name}: the window of a second launch")
-                choose_from_window_menu(centre, "Show Tray Icon")
-            sd.wait_for(lambda: item(True), what=f"{name}: the item back {alt}")
-            assert not alt or desktop.window_id() is None, f"{name}: with Alt, no window opens"
+    def hide_and_bring_back_on(name, click_item, alt):
+        def shown(value):  # stored, and on the panel or not
+            shot = os.path.join(shots, f"{name}-item-{'shown' if value else 'hidden'}.png")
+            return (f"showMenuBar = {str(value).lower()}" in desktop.settings_text().splitlines()
+                    and (desktop.item_on_panel(shot) is not None) == value)
+        for held in ((), (alt,)):
+            hide_and_bring_back(desktop, program, shown, held, click_item=click_item)
 
     channel = os.path.join(desktop.config_home, "xfce4", "xfconf", "xfce-perchannel-xml")
     os.makedirs(channel)
-    with open(os.path.join(channel, "xfce4-panel.xml"), "w") as stream:
-        stream.write(XFCE_PANEL)
-    os.makedirs(os.path.join(desktop.config_home, "dunst"))
-    with open(os.path.join(desktop.config_home, "dunst", "dunstrc"), "w") as stream:
-        stream.write(DUNSTRC.format(folder=desktop.folder))
-    with open(os.path.join(desktop.folder, "tint2rc"), "w") as stream:
-        stream.write(TINT2RC)
+    for path, text in ((os.path.join(channel, "xfce4-panel.xml"), XFCE_PANEL), (desktop.folder + "/tint2rc", TINT2RC)):
+        with open(path, "w") as stream:
+            stream.write(text)
     desktop.start("xfconfd", [XFCONFD])
     sd.wait_for(lambda: desktop.session_bus.name_has_owner("org.xfce.Xfconf"), what="xfconfd")
     desktop.start("xfwm4", ["xfwm4", "--compositor=off"])
@@ -241,30 +181,26 @@ def run(desktop, program, shots):
     stand_in(True)
     panel = start_xfce_panel()
 
-    # The low keyboard's notification in dunst, answered from its context menu.
+    # The low keyboard's notification in dunst (its answers: tests/ui/end_to_end_test.py).
     sd.wait_for(lambda: int(desktop.run("dunstctl", "count", "displayed")) > 0, what="the notification shown")
     desktop.screenshot(os.path.join(shots, "dunst-notification.png"))
-    desktop.run("dunstctl", "context")
-    tomorrow = [(datetime.now(timezone.utc) + timedelta(days=n)).date().isoformat() for n in (1, 2)]
-    sd.wait_for(lambda: any(keyboard + day + "T" in desktop.settings_text() for day in tomorrow), what="tomorrow")
-    with open(os.path.join(desktop.folder, "dunst-menu.txt")) as stream:
-        entries = re.findall(r"#(.*) \(Keyboard K380\) \[\d+,(\w+)\]", stream.read())
-    assert sorted(entries) == [("Never Remind Me", "NEVER_ACTION"), ("Remind Me Tomorrow", "REMIND_ACTION")], entries
 
     check_panel("xfce-top-dark", "top")
     # The panel restarts, at the bottom and light: the item comes back.
-    stop(panel)
+    sd.terminate(panel)
+    stand_in(True)  # the window stands in while there is no tray
     desktop.run("xfconf-query", "-c", "xfce4-panel", "-p", "/panels/panel-1/position", "-s", "p=10;x=0;y=0")
     light = ["-t", "double", "-s", "0.93"] * 3 + ["-t", "double", "-s", "1"]
     desktop.run("xfconf-query", "-c", "xfce4-panel", "-p", "/panels/panel-1/background-rgba", "-a", *light)
     panel = start_xfce_panel()
-    hide_and_bring_back("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom", grow=True))
+    hide_and_bring_back_on("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom"), "Alt_L")
 
-    # Another kind of tray replaces it: tint2's XEmbed tray.
-    stop(panel)
+    # Another kind of tray replaces it: tint2's XEmbed tray. AltGr: tests/ui/end_to_end_test.py.
+    sd.terminate(panel)
+    stand_in(True)  # the window stands in while there is no tray
     desktop.start("tint2", ["tint2", "-c", os.path.join(desktop.folder, "tint2rc")])
     stand_in(False)
-    hide_and_bring_back("tint2-bottom-dark", check_panel("tint2-bottom-dark", "bottom"))
+    hide_and_bring_back_on("tint2-bottom-dark", check_panel("tint2-bottom-dark", "bottom"), "Alt_L")
     assert sd.terminate(corvane) == 0, "SIGTERM ends Corvane with status 0"
 
 
@@ -272,7 +208,7 @@ if __name__ == "__main__":
     missing = [host for host in HOSTS if shutil.which(host) is None]
     if missing:
         print("skipped: not installed:", " ".join(missing))
-        sys.exit(SKIPPED)
+        sys.exit(77)
     os.makedirs(sys.argv[2], exist_ok=True)
     with Desktop(with_display=True, with_tray=False, with_notification_mock=False) as desktop:
         run(desktop, sys.argv[1], sys.argv[2])

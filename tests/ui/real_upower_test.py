@@ -1,7 +1,5 @@
-"""The built program on a simulated desktop whose UPower is the real upowerd over umockdev's simulated
-kernel batteries: a keyboard's battery drops in the kernel, and Corvane's warning reaches the notification
-server without anything else happening (no timer, no window).
-Usage: real_upower_test.py <path of corvane>, with scripts/ on PYTHONPATH."""
+"""The real upowerd over umockdev's kernel batteries: a keyboard's drop in the kernel alone (no timer, no
+window) brings Corvane's one warning. Usage: real_upower_test.py <path of corvane>, with scripts/ on PYTHONPATH."""
 
 import sys
 import time
