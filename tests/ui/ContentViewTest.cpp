@@ -1,13 +1,12 @@
 #include "ui/ContentView.h"
 
 #include "UiFixture.h"
-#include "support/RunTask.h"
+#include "ui/HistoryWindow.h"
 #include "ui/MenuButtonView.h"
 #include "ui/OverflowMenu.h"
 #include "ui/Stepper.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -35,6 +34,18 @@ int inkOf(const QImage& image, int sign)
 class ContentViewTest : public test::UiFixture {
 protected:
     ContentViewTest() { track(*viewModel, view); }
+
+    // Each row's name, and " low" when its level is written in red, " charging" in green.
+    QStringList rows()
+    {
+        QStringList shown;
+        for (int row = 0; row < view.table()->rowCount(); ++row) {
+            const QColor ink = view.table()->item(row, 1)->foreground().color();
+            const int warmth = ink.red() - ink.green();
+            shown << view.table()->item(row, 0)->text() + (warmth > 60 ? " low" : warmth < -60 ? " charging" : "");
+        }
+        return shown;
+    }
 
     std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(fake.platform());
     OverflowMenu menu {*viewModel, fake.platform()};
@@ -79,45 +90,26 @@ TEST_F(ContentViewTest, DrawsLowLevelsRedAndChargingOnesGreenWithTheChargerAndNa
     EXPECT_TRUE(cell(1, +1) > 5 && cell(1, -1) == 0) << cell(1, +1);
     EXPECT_GT(inkOf(table->item(1, 1)->icon().pixmap(16).toImage(), +1), 5);
     EXPECT_EQ(cell(2, -1) + cell(2, +1), 0);
-}
 
-TEST_F(ContentViewTest, EscapeClosesTheWindowWhereverTheFocusIs)
-{
-    showDevices(view, {keyboardEntry("K1", "1", 50)});
-    QTest::keyClick(view.stepper(), Qt::Key_Up);
     QTest::keyClick(view.stepper(), Qt::Key_Escape);
-    EXPECT_FALSE(view.isVisible());
-    EXPECT_EQ(fake.settings.value(settings::kThreshold), SettingValue(std::int64_t {21})) << "keys reach the stepper";
+    EXPECT_FALSE(view.isVisible()) << "Escape closes the window wherever the focus is";
 }
 
 // Rows appear, go and change colour while the window is open; a hidden window
 // leaves its table alone until it is shown again.
 TEST_F(ContentViewTest, FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown)
 {
-    const auto reading = [this](std::vector<test::Properties> keyboards) {
-        fake.registry.setEntries("AppleDeviceManagementHIDEventService", std::move(keyboards));
-        test::finish(fake.main, viewModel->updateDevices());
-        QCoreApplication::processEvents();
-    };
-    const auto rows = [this] {
-        QStringList shown;
-        for (int row = 0; row < view.table()->rowCount(); ++row) {
-            const QColor ink = view.table()->item(row, 1)->foreground().color();
-            shown << view.table()->item(row, 0)->text() + (ink.red() - ink.green() > 60 ? " low" : "");
-        }
-        return shown;
-    };
     showDevices(view, {keyboardEntry("A", "A1", 50)});
     EXPECT_EQ(rows(), QStringList({"A"}));
-    reading({keyboardEntry("A", "A1", 7), keyboardEntry("B", "B2", 60)});
-    EXPECT_EQ(rows(), QStringList({"A low", "B"}));
-    reading({keyboardEntry("B", "B2", 60)});
-    EXPECT_EQ(rows(), QStringList({"B"}));
+    read(*viewModel, {keyboardEntry("A", "A1", 7), keyboardEntry("B", "B2", 60, 3)});
+    EXPECT_EQ(rows(), QStringList({"A low", "B charging"}));
+    read(*viewModel, {keyboardEntry("B", "B2", 60, 3)});
+    EXPECT_EQ(rows(), QStringList({"B charging"}));
 
     view.hide();
-    reading({keyboardEntry("C", "C3", 9)});
-    EXPECT_EQ(rows(), QStringList({"B"})) << "a hidden window rebuilt its table";
-    fake.registry.setEntries("AppleDeviceManagementHIDEventService", {});
+    read(*viewModel, {keyboardEntry("C", "C3", 9)});
+    EXPECT_EQ(rows(), QStringList({"B charging"})) << "a hidden window rebuilt its table";
+    fake.registry.setEntries(kKeyboards, {});
     view.show();
     EXPECT_EQ(rows(), QStringList({"C low"})) << "not rebuilt on showing";
     // The refresh that showing started, read on the reader's thread, lands too.
@@ -127,14 +119,41 @@ TEST_F(ContentViewTest, FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown)
     }));
 }
 
-TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
+TEST_F(ContentViewTest, RowTooltipTellsTheEstimateFromTheHistory)
+{
+    showDevices(view, {keyboardEntry("Desk", "A1", 60)});
+    const Date sixHoursAgo = fake.calendar.current - std::chrono::hours(6);
+    // 4 % a day from 80 over five days: 60 % now, 10 days to 20 %, 15 to empty.
+    const auto days = "Reaches 20% in about 10 days\nEmpty in about 15 days\nDrains 4% a day";
+    const struct {
+        std::vector<BatteryReading> history; // before the refresh's own reading
+        std::int64_t flags;
+        QString expected; // the tooltip, or its start when that ends in a space
+    } table[] = {
+        {test::drain(sixHoursAgo, 20, 80), 0, days},
+        {test::drain(sixHoursAgo, 21, 81, true), 0, days + QStringLiteral("\nLast charged ")},
+        {test::drain(sixHoursAgo, 1, 62), 0, "Not enough history yet"},
+        {test::drain(sixHoursAgo, 20, 80), 3, "Charging now"},
+    };
+    for (const auto& row : table) {
+        fake.history.stored = row.history;
+        read(*viewModel, {keyboardEntry("Desk", "A1", 60, row.flags)});
+        fake.main.runAll();
+        const QString tip = view.table()->item(0, 0)->toolTip();
+        EXPECT_TRUE(row.expected.endsWith(' ') ? tip.startsWith(row.expected) : tip == row.expected)
+            << tip.toStdString();
+        EXPECT_EQ(view.table()->item(0, 1)->toolTip(), tip);
+    }
+}
+
+TEST_F(ContentViewTest, StepperWritesOnlyWhenStepsKeepsFiveToThirtyAndRecoloursTheRows)
 {
     // Every write goes to the threshold here: how many, and the value it holds.
     const auto state
         = [this] { return std::pair(fake.settings.writes().size(), fake.settings.value(settings::kThreshold)); };
     showDevices(view, {});
     EXPECT_EQ(state().first, 0u);
-    view.stepper()->stepUp();
+    QTest::keyClick(view.stepper(), Qt::Key_Up);
     EXPECT_EQ(state(), std::pair(std::size_t {1}, SettingValue(std::int64_t {21})));
 
     // Another writer, on another thread, leaves a value above the range: shown, then stepped into it.
@@ -149,55 +168,51 @@ TEST_F(ContentViewTest, StepperWritesOnlyWhenClickedAndKeepsFiveToThirty)
     view.stepper()->stepDown();
     view.stepper()->stepDown();
     EXPECT_EQ(state(), std::pair(std::size_t {5}, SettingValue(std::int64_t {5})));
+
+    // One step up and a device at 5% is low.
+    read(*viewModel, {keyboardEntry("A", "A1", 5)});
+    EXPECT_EQ(rows(), QStringList({"A"}));
+    view.stepper()->stepUp();
+    EXPECT_TRUE(fake.main.runUntil([&] {
+        fake.clock.advance(std::chrono::seconds(1)); // past the refreshes' spacing
+        QCoreApplication::processEvents();
+        return rows() == QStringList({"A low"});
+    }));
 }
 
-TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackAndQuitEndsTheApplication)
+TEST_F(ContentViewTest, MenuHidesOrShowsTheItemSaysHowToGetItBackOpensTheHistorySwitchesStartAtLoginAndQuits)
 {
-    const auto shown = [this] {
-        Q_EMIT menu.aboutToShow();
-        QStringList texts;
-        for (const QAction* entry : menu.actions())
-            texts << (!entry->isVisible() ? QString() : entry->isSeparator() ? QStringLiteral("-") : entry->text());
-        texts.removeAll(QString());
-        return texts;
-    };
-    const auto entry = [this](const char* text) {
-        for (QAction* action : menu.actions())
-            if (action->text() == QLatin1String(text))
-                return action;
-        return static_cast<QAction*>(nullptr);
-    };
-    ASSERT_EQ(shown(),
+    ASSERT_EQ(test::shownEntries(menu),
         QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Hide Menu Bar Item", "Quit Corvane"}));
-    entry("Hide Menu Bar Item")->trigger();
+    test::choose(menu, "Hide Menu Bar Item");
     EXPECT_EQ(fake.settings.writes(), (std::vector<std::pair<std::string, bool>> {{settings::kShowMenuBar, false}}));
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(false));
     ASSERT_NE(menu.hiddenItemHint(), nullptr);
     EXPECT_TRUE(menu.hiddenItemHint()->isVisible());
     menu.hiddenItemHint()->close();
 
-    ASSERT_EQ(shown(),
-        QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Show Menu Bar Item", "Quit Corvane"}));
-    entry("Show Menu Bar Item")->trigger();
+    ASSERT_EQ(test::shownEntries(menu).at(4), "Show Menu Bar Item");
+    test::choose(menu, "Show Menu Bar Item");
     EXPECT_EQ(fake.settings.value(settings::kShowMenuBar), SettingValue(true));
     menu.setTrayAvailable(false);
-    EXPECT_EQ(shown(), QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Quit Corvane"}));
+    EXPECT_EQ(test::shownEntries(menu),
+        QStringList({"About Corvane", "Battery History", "-", "Start at Login", "Quit Corvane"}));
 
-    EXPECT_EQ(fake.application.terminations, 0);
-    entry("Quit Corvane")->trigger();
-    EXPECT_EQ(fake.application.terminations, 1);
-    EXPECT_EQ(fake.settings.writes().size(), 2U);
-}
+    // Before any device window was made, one chart for each device listed.
+    read(*viewModel, {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
+    test::choose(menu, "Battery History");
+    fake.main.runAll();
+    ASSERT_NE(menu.historyWindow(), nullptr);
+    EXPECT_EQ(menu.historyWindow()->chartsDrawn(), 2);
+    menu.historyWindow()->close();
 
-TEST_F(ContentViewTest, StartAtLoginShowsTheEntrysStateEachTimeTheMenuOpensAndSwitchesIt)
-{
+    // Start at Login shows the entry's state each time the menu opens.
     QAction* item = menu.startAtLoginAction();
-    const auto open = [this] { Q_EMIT menu.aboutToShow(); };
     ASSERT_TRUE(item->isCheckable());
-    open();
+    test::shownEntries(menu);
     EXPECT_FALSE(item->isChecked());
     fake.loginItem.enabled = true; // switched on in the desktop's session settings
-    open();
+    test::shownEntries(menu);
     EXPECT_TRUE(item->isChecked());
 
     item->trigger();
@@ -206,6 +221,11 @@ TEST_F(ContentViewTest, StartAtLoginShowsTheEntrysStateEachTimeTheMenuOpensAndSw
     fake.loginItem.failWrites = true;
     item->trigger();
     EXPECT_FALSE(item->isChecked()) << "a write that failed must not show as on";
+
+    EXPECT_EQ(fake.application.terminations, 0);
+    test::choose(menu, "Quit Corvane");
+    EXPECT_EQ(fake.application.terminations, 1);
+    EXPECT_EQ(fake.settings.writes().size(), 2U);
 }
 
 } // namespace

@@ -1,74 +1,18 @@
 #include "UiFixture.h"
-#include "support/RunTask.h"
-#include "ui/ContentView.h"
 #include "ui/DeviceToolTips.h"
 #include "ui/HistoryWindow.h"
-#include "ui/OverflowMenu.h"
 
 #include <QAbstractButton>
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
-#include <QMenu>
 #include <QPushButton>
-#include <QTableWidget>
 
 namespace corvane {
 namespace {
 
 using namespace std::chrono;
-using test::keyboardEntry;
-
-const Date kNow = test::FakeCalendar {}.current;
-
-// Readings of "A1" every six hours up to `end`, one point lower each time from `from`.
-std::vector<BatteryReading> drain(Date end, int count, std::int64_t from, bool chargedFirst = false)
-{
-    std::vector<BatteryReading> readings;
-    const Date start = end - hours(6) * (count - 1);
-    if (chargedFirst)
-        readings.push_back({"A1", "Desk", start - hours(6), 50, false, true});
-    for (int i = 0; i < count; ++i)
-        readings.push_back({"A1", "Desk", start + hours(6) * i, from - i, false, false});
-    return readings;
-}
-
-struct ToolTipCase {
-    const char* what;
-    std::vector<BatteryReading> history; // before the refresh's own reading
-    std::int64_t percent;
-    std::int64_t flags;
-    const char* expected; // the tooltip's first lines
-};
-
-class DeviceToolTipTest : public test::UiFixture, public ::testing::WithParamInterface<ToolTipCase> { };
-
-TEST_P(DeviceToolTipTest, RowTooltipTellsTheEstimateFromTheHistory)
-{
-    auto viewModel = CorvaneViewModel::create(fake.platform());
-    OverflowMenu menu(*viewModel, fake.platform());
-    ContentView view(viewModel, fake.platform(), menu);
-    track(*viewModel, view);
-    fake.history.stored = GetParam().history;
-    showDevices(view, {keyboardEntry("Desk", "A1", GetParam().percent, GetParam().flags)});
-    const QSize size = view.size();
-    const QString tip = view.table()->item(0, 0)->toolTip();
-    EXPECT_TRUE(tip.startsWith(QString::fromUtf8(GetParam().expected))) << tip.toStdString();
-    EXPECT_EQ(view.table()->item(0, 1)->toolTip(), tip);
-    EXPECT_EQ(tip.contains(QStringLiteral("Last charged ")), GetParam().history.size() == 22);
-    EXPECT_EQ(view.size(), size);
-}
-
-// 4 % a day from 80 over five days: 60 % now, 10 days to 20 %, 15 to empty.
-INSTANTIATE_TEST_SUITE_P(Histories, DeviceToolTipTest,
-    ::testing::Values(ToolTipCase {"enough", drain(kNow - hours(6), 20, 80), 60, 0,
-                          "Reaches 20% in about 10 days\nEmpty in about 15 days\nDrains 4% a day"},
-        ToolTipCase {"chargedBefore", drain(kNow - hours(6), 21, 81, true), 60, 0, "Reaches 20% in about 10 days"},
-        ToolTipCase {"notEnough", drain(kNow - hours(6), 1, 62), 61, 0, "Not enough history yet"},
-        ToolTipCase {"none", {}, 61, 0, "Not enough history yet"},
-        ToolTipCase {"charging", drain(kNow - hours(6), 20, 80), 61, 3, "Charging now"}),
-    [](const auto& param) { return std::string(param.param.what); });
 
 TEST(DeviceToolTips, DurationsInWordsAndTheTrayListsDevicesLowestFirstOnOneLineEach)
 {
@@ -89,7 +33,7 @@ class HistoryWindowTest : public test::UiFixture {
 protected:
     bool seed()
     {
-        fake.history.stored = drain(now - hours(1), 40, 90, true);
+        fake.history.stored = test::drain(now - hours(1), 40, 90, true);
         fake.history.stored.push_back({"B2", "Mouse", now - days(45), 30, false, false}); // older than shown
         fake.history.stored.push_back({"B2", "Mouse", now - hours(1), 55, false, false}); // first seen just now
         return true;
@@ -159,22 +103,6 @@ TEST_F(HistoryWindowTest, ClearAsksFirstAndForgetsOnlyOnYes)
     fake.main.runAll();
     EXPECT_EQ(fake.history.clears, 1);
     EXPECT_TRUE(static_cast<QLineSeries*>(series(0, "level")[0])->points().isEmpty()) << "redrawn empty";
-}
-
-// The tray item's menu opens it before any device window was made.
-TEST_F(HistoryWindowTest, TheMenuOpensTheWindowForTheDevicesListed)
-{
-    auto viewModel = CorvaneViewModel::create(fake.platform());
-    fake.registry.setEntries(
-        "AppleDeviceManagementHIDEventService", {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
-    test::finish(fake.main, viewModel->updateDevices());
-    OverflowMenu menu(*viewModel, fake.platform());
-    menu.actions().at(1)->trigger();
-    fake.main.runAll();
-    ASSERT_NE(menu.historyWindow(), nullptr);
-    EXPECT_EQ(menu.historyWindow()->chartViews().size(), 2U);
-    EXPECT_EQ(menu.historyWindow()->chartsDrawn(), 2);
-    menu.historyWindow()->close();
 }
 
 } // namespace

@@ -29,12 +29,11 @@ TEST(QtActivationTest, ASecondLaunchOrAWindowGainingTheFocusActivatesLiveSubscri
 // What a second launch with Alt held sees: either Alt key, AltGr (a group switch on X11) included.
 TEST(QtKeyboardTest, EitherAltKeyCountsAndNoOtherModifierDoes)
 {
-    for (const Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::AltModifier),
-             Qt::KeyboardModifiers(Qt::GroupSwitchModifier), Qt::AltModifier | Qt::ShiftModifier})
-        EXPECT_TRUE(QtKeyboard::isOptionKey(modifiers)) << modifiers;
-    for (const Qt::KeyboardModifier modifiers :
-        {Qt::NoModifier, Qt::ControlModifier, Qt::ShiftModifier, Qt::MetaModifier})
-        EXPECT_FALSE(QtKeyboard::isOptionKey(modifiers)) << modifiers;
+    const std::pair<Qt::KeyboardModifiers, bool> table[] = {{Qt::AltModifier, true}, {Qt::GroupSwitchModifier, true},
+        {Qt::AltModifier | Qt::ShiftModifier, true}, {Qt::NoModifier, false}, {Qt::ControlModifier, false},
+        {Qt::ShiftModifier, false}, {Qt::MetaModifier, false}};
+    for (const auto& [modifiers, isAlt] : table)
+        EXPECT_EQ(QtKeyboard::isOptionKey(modifiers), isAlt) << modifiers;
 }
 
 } // namespace

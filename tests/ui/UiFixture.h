@@ -2,10 +2,12 @@
 
 #include "core/CorvaneViewModel.h"
 #include "support/FakePlatform.h"
+#include "support/RunTask.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QMenu>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -19,6 +21,36 @@ inline void saveScreenshot(QWidget& window, const QString& name)
     if (!folder.isEmpty() && QDir().mkpath(folder)) {
         EXPECT_TRUE(window.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
     }
+}
+
+// The entries a user sees when `menu` opens, "-" for a separator.
+inline QStringList shownEntries(QMenu& menu)
+{
+    Q_EMIT menu.aboutToShow();
+    QStringList texts;
+    for (const QAction* entry : menu.actions())
+        if (entry->isVisible())
+            texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+    return texts;
+}
+
+inline void choose(QMenu& menu, const QString& entry)
+{
+    for (QAction* action : menu.actions())
+        if (action->text() == entry)
+            action->trigger();
+}
+
+// Readings of "A1" every six hours up to `end`, one point lower each time from `from`.
+inline std::vector<BatteryReading> drain(Date end, int count, std::int64_t from, bool chargedFirst = false)
+{
+    std::vector<BatteryReading> readings;
+    const Date start = end - std::chrono::hours(6) * (count - 1);
+    if (chargedFirst)
+        readings.push_back({"A1", "Desk", start - std::chrono::hours(6), 50, false, true});
+    for (int i = 0; i < count; ++i)
+        readings.push_back({"A1", "Desk", start + std::chrono::hours(6) * i, from - i, false, false});
+    return readings;
 }
 
 // Fakes whose permission reply is held back, so that only a window's showing
@@ -44,9 +76,17 @@ protected:
 
     void showDevices(QWidget& window, std::vector<Properties> keyboards)
     {
-        fake.registry.setEntries("AppleDeviceManagementHIDEventService", std::move(keyboards));
+        fake.registry.setEntries(kKeyboards, std::move(keyboards));
         window.show();
         settle();
+    }
+
+    // A refresh that reads `keyboards`, let finish, and the rebuilds it queued run.
+    void read(CorvaneViewModel& model, std::vector<Properties> keyboards)
+    {
+        fake.registry.setEntries(kKeyboards, std::move(keyboards));
+        finish(fake.main, model.updateDevices());
+        QCoreApplication::processEvents();
     }
 
     // Lets every refresh a showing started publish, then runs what that queued (the views' rebuilds).
@@ -57,6 +97,7 @@ protected:
         fake.main.runAll();
     }
 
+    static constexpr const char* kKeyboards = "AppleDeviceManagementHIDEventService";
     FakePlatform fake;
 
 private:
