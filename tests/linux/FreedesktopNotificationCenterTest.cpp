@@ -65,28 +65,23 @@ protected:
         std::make_unique<FreedesktopNotificationCenter>(m_bus.connect(), [this] { return m_active; })};
 };
 
-TEST_F(FreedesktopNotificationCenterTest, AuthorizationIsTheServerAnsweringForItsInformation)
+// Authorized while a server answers; denied, with the reason, once it has gone.
+TEST_F(FreedesktopNotificationCenterTest, AuthorizationIsTheServerAnswering)
 {
-    std::optional<std::pair<bool, std::optional<NotificationError>>> answer;
-    std::optional<std::int64_t> status;
-    const auto ask = [&] {
-        answer.reset();
-        status.reset();
+    for (const bool server : {true, false}) {
+        if (!server)
+            m_server.reset();
+        std::optional<std::pair<bool, std::optional<NotificationError>>> answer;
+        std::optional<std::int64_t> status;
         m_center->requestAuthorization(notification::kOptionAlert,
             [&](bool granted, std::optional<NotificationError> error) { answer.emplace(granted, std::move(error)); });
         m_center->getAuthorizationStatus([&](std::int64_t value) { status = value; });
-        return QTest::qWaitFor([&] { return answer && status; }, 15000);
-    };
-    ASSERT_TRUE(ask());
-    EXPECT_TRUE(answer->first && !answer->second);
-    EXPECT_EQ(*status, notification::kAuthorized);
-    EXPECT_GE(m_server->calls("GetServerInformation").size(), 1);
-    m_server.reset();
-    ASSERT_TRUE(ask());
-    EXPECT_EQ(*status, notification::kDenied);
-    EXPECT_FALSE(answer->first);
-    EXPECT_NE(
-        answer->second.value_or(NotificationError {}).description.find("No notification server"), std::string::npos);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer && status; }, 15000));
+        EXPECT_EQ(*status, server ? notification::kAuthorized : notification::kDenied);
+        EXPECT_EQ(answer->first, server);
+        EXPECT_EQ(
+            answer->second ? answer->second->description.substr(0, 22) : "", server ? "" : "No notification server");
+    }
 }
 
 struct PostCase {
@@ -128,18 +123,16 @@ TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
     ASSERT_EQ(calls.size(), GetParam().soundHint ? 1 : 0);
     if (calls.empty())
         return;
-    EXPECT_EQ(calls[0][0].toString(), "Corvane");
-    EXPECT_EQ(calls[0][2].toString(), "corvane");
-    EXPECT_EQ(calls[0][3].toString(), "Key<b>board</b>");
-    EXPECT_EQ(calls[0][4].toString(), GetParam().body);
-    EXPECT_EQ(calls[0][5].toStringList(),
+    const auto& call = calls[0];
+    EXPECT_EQ(QStringList({call[0].toString(), call[2].toString(), call[3].toString(), call[4].toString()}),
+        QStringList({"Corvane", "corvane", "Key<b>board</b>", GetParam().body}));
+    EXPECT_EQ(call[5].toStringList(),
         QStringList({"REMIND_ACTION", "Remind Me Tomorrow", "NEVER_ACTION", "Never Remind Me"}));
-    const auto hints = qdbus_cast<QVariantMap>(calls[0][6].value<QDBusArgument>());
-    EXPECT_EQ(hints.value("urgency"), QVariant::fromValue(uchar {1}));
-    EXPECT_EQ(hints.value("desktop-entry"), "corvane");
-    EXPECT_EQ(hints.value("category"), "device");
-    EXPECT_TRUE(hints.contains(GetParam().soundHint));
-    EXPECT_EQ(hints.size(), 4);
+    auto hints = qdbus_cast<QVariantMap>(call[6].value<QDBusArgument>());
+    EXPECT_TRUE(hints.remove(GetParam().soundHint));
+    EXPECT_EQ(hints,
+        (QVariantMap {
+            {"urgency", QVariant::fromValue(uchar {1})}, {"desktop-entry", "corvane"}, {"category", "device"}}));
 }
 
 // Ids 1, 2 and 3 are ours, 77 another application's. Must hold: one answer per notification; reason 2
