@@ -35,9 +35,9 @@ class FreedesktopNotificationCenterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_center->setNotificationCategories({{notification::kCategoryIdentifier,
+        m_center.setNotificationCategories({{notification::kCategoryIdentifier,
             {{notification::kRemindAction, "Remind Me Tomorrow"}, {notification::kNeverAction, "Never Remind Me"}}}});
-        m_center->setDelegate(&m_delegate);
+        m_center.setDelegate(&m_delegate);
     }
 
     // Posts a warning for `device` and waits for its completion, which must come once and without error.
@@ -47,7 +47,7 @@ protected:
             {"Key<b>board</b>", "", "<i>Mouse</i> & co", {{"device", device}}, true,
                 notification::kCategoryIdentifier}};
         int completions = 0;
-        m_center->add(request, [&](std::optional<NotificationError> error) {
+        m_center.add(request, [&](std::optional<NotificationError> error) {
             EXPECT_FALSE(error.has_value());
             ++completions;
         });
@@ -61,8 +61,7 @@ protected:
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications")};
     RecordingDelegate m_delegate;
     bool m_active = false;
-    std::unique_ptr<FreedesktopNotificationCenter> m_center {
-        std::make_unique<FreedesktopNotificationCenter>(m_bus.connect(), [this] { return m_active; })};
+    FreedesktopNotificationCenter m_center {m_bus.connect(), [this] { return m_active; }};
 };
 
 // Authorized while a server answers; denied, with the reason, once it has gone.
@@ -73,9 +72,9 @@ TEST_F(FreedesktopNotificationCenterTest, AuthorizationIsTheServerAnswering)
             m_server.reset();
         std::optional<std::pair<bool, std::optional<NotificationError>>> answer;
         std::optional<std::int64_t> status;
-        m_center->requestAuthorization(notification::kOptionAlert,
+        m_center.requestAuthorization(notification::kOptionAlert,
             [&](bool granted, std::optional<NotificationError> error) { answer.emplace(granted, std::move(error)); });
-        m_center->getAuthorizationStatus([&](std::int64_t value) { status = value; });
+        m_center.getAuthorizationStatus([&](std::int64_t value) { status = value; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return answer && status; }, 15000));
         EXPECT_EQ(*status, server ? notification::kAuthorized : notification::kDenied);
         EXPECT_EQ(answer->first, server);
@@ -150,7 +149,7 @@ TEST_F(FreedesktopNotificationCenterTest, ActionsAndDismissalsReachTheDelegateOn
     std::optional<std::size_t> delivered;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            m_center->getDeliveredNotifications(
+            m_center.getDeliveredNotifications(
                 [&](std::vector<NotificationRequest> shown) { delivered = shown.size(); });
             return delivered == 0U;
         },

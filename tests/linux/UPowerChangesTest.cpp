@@ -76,7 +76,7 @@ protected:
     // ("*" for a rule of every path).
     Paths propertyRules()
     {
-        const auto reply = m_observer.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        const auto reply = m_connection.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
             QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
             QStringLiteral("GetAllMatchRules")));
         const auto rules = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().value(0).value<QDBusArgument>());
@@ -97,7 +97,6 @@ protected:
     test::PrivateBus m_bus;
     std::unique_ptr<UPowerMock> m_upower = std::make_unique<UPowerMock>(m_bus);
     QDBusConnection m_connection = m_bus.connect();
-    QDBusConnection m_observer = m_bus.connect();
     UPowerRegistry m_registry {m_connection};
     ThreadClock m_clock;
     test::FakePlatform m_fake;
