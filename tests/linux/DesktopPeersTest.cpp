@@ -97,26 +97,19 @@ TEST(LocaleWatcher, FollowsTheSystemLocaleUnlessTheEnvironmentChoseItsOwn)
     }
 }
 
-// Without localed or a portal on the bus: no preference, and nothing to tell.
-TEST(DesktopPeers, WithoutLocaledOrAPortalNothingChanges)
-{
-    test::PrivateBus bus;
-    QtTexts texts {QLocale(QStringLiteral("en_US"))};
-    QProcessEnvironment environment;
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
-    LocaleWatcher locale(bus.connect(), environment, texts);
-    ColorSchemePortal colorScheme(bus.connect());
-    QSignalSpy localeTold(&locale, &LocaleWatcher::changed), schemeTold(&colorScheme, &ColorSchemePortal::changed);
-    QTest::qWait(300);
-    EXPECT_EQ(colorScheme.colorScheme(), ColorScheme::NoPreference);
-    EXPECT_TRUE(localeTold.isEmpty() && schemeTold.isEmpty());
-}
-
 TEST(LocaleWatcher, SwitchesTheTextsWhenLocaledChangesTheLocaleUnlessLcAllIsSet)
 {
     test::PrivateBus bus;
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+    {
+        // No localed on the bus: nothing changes.
+        QtTexts texts {QLocale(QStringLiteral("en_US"))};
+        LocaleWatcher none(bus.connect(), environment, texts);
+        QSignalSpy told(&none, &LocaleWatcher::changed);
+        QTest::qWait(300);
+        EXPECT_TRUE(told.isEmpty());
+    }
     test::DBusMock localed(bus, QStringLiteral(CORVANE_LOCALED_TEMPLATE), QStringLiteral("org.freedesktop.locale1"),
         QStringLiteral("/org/freedesktop/locale1"), QStringLiteral(R"({"locale": ["LANG=en_US.UTF-8"]})"));
     // On one connection, so that both have seen the change once one has.
@@ -141,9 +134,17 @@ TEST(LocaleWatcher, SwitchesTheTextsWhenLocaledChangesTheLocaleUnlessLcAllIsSet)
     EXPECT_EQ(fixed.localized("Quit"), "Quitter");
 }
 
-TEST(ColorSchemePortal, ReadsAndFollowsTheSchemeFromNewAndOlderPortals)
+TEST(ColorSchemePortal, ReadsAndFollowsTheSchemeFromNewAndOlderPortalsAndHasNoPreferenceWithoutOne)
 {
+    // No portal on the bus: no preference, and nothing to tell.
     test::PrivateBus bus;
+    {
+        ColorSchemePortal none(bus.connect());
+        QSignalSpy told(&none, &ColorSchemePortal::changed);
+        QTest::qWait(300);
+        EXPECT_EQ(none.colorScheme(), ColorScheme::NoPreference);
+        EXPECT_TRUE(told.isEmpty());
+    }
     // An older portal (Read only, a variant in a variant) and a newer one (ReadOne).
     for (const bool readOne : {false, true}) {
         SCOPED_TRACE(readOne ? "ReadOne" : "Read");
