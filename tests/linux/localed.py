@@ -1,6 +1,5 @@
-"""python-dbusmock template: systemd-localed's system locale. Parameter:
-"locale", the list of "VARIABLE=value" settings. Tests change it with Set,
-which emits PropertiesChanged as localed does."""
+"""python-dbusmock template: systemd-localed's system locale. Parameter: "locale", the list of "VARIABLE=value"
+settings; tests change it with Set, which emits PropertiesChanged as localed does."""
 
 import dbus
 
