@@ -9,10 +9,12 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QFile>
 #include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 
 namespace corvane {
 namespace {
@@ -168,13 +170,38 @@ TEST_F(HistoryWindowTest, TheMenuOpensTheWindowForTheDevicesListed)
     fake.registry.setEntries(
         "AppleDeviceManagementHIDEventService", {keyboardEntry("Desk", "A1", 51), keyboardEntry("Mouse", "B2", 55)});
     test::finish(fake.main, viewModel->updateDevices());
-    OverflowMenu menu(*viewModel, fake.platform());
+    OverflowMenu menu(*viewModel, fake.platform(), nullptr, QStringLiteral(CORVANE_HISTORY_MODULE));
     menu.actions().at(1)->trigger();
     fake.main.runAll();
     ASSERT_NE(menu.historyWindow(), nullptr);
     EXPECT_EQ(menu.historyWindow()->chartViews().size(), 2U);
     EXPECT_EQ(menu.historyWindow()->chartsDrawn(), 2);
+    EXPECT_EQ(menu.historyFailure(), nullptr);
     menu.historyWindow()->close();
+}
+
+// The window's library missing, or not a library: a message says so, and the
+// menu keeps working.
+TEST_F(HistoryWindowTest, AMissingOrBrokenLibraryIsToldNotFatal)
+{
+    const QTemporaryDir folder;
+    const QString broken = folder.filePath(QStringLiteral("broken.so"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a library") > 0);
+    file.close();
+    auto viewModel = CorvaneViewModel::create(fake.platform());
+    for (const QString& path : {folder.filePath(QStringLiteral("missing.so")), broken}) {
+        OverflowMenu menu(*viewModel, fake.platform(), nullptr, path);
+        for (int time = 0; time < 2; ++time) {
+            menu.actions().at(1)->trigger();
+            EXPECT_EQ(menu.historyWindow(), nullptr) << path.toStdString();
+            ASSERT_NE(menu.historyFailure(), nullptr) << path.toStdString();
+            EXPECT_TRUE(menu.historyFailure()->isVisible());
+            EXPECT_EQ(menu.historyFailure()->text().toStdString(), fake.texts.localized("HISTORY_UNAVAILABLE"));
+            EXPECT_FALSE(menu.historyFailure()->detailedText().isEmpty()) << "what the loader said";
+        }
+        menu.historyFailure()->close();
+    }
 }
 
 } // namespace
