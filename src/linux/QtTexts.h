@@ -38,7 +38,6 @@ public:
     static constexpr const char* kContext = "Corvane";
 
 private:
-    struct PercentForm;
     struct Tables;
     std::shared_ptr<const Tables> tables() const;
 

@@ -45,9 +45,9 @@ TEST(QtTexts, TheLocaleTableThenEnglishThenTheKeyAndPercentsAsTheLocaleWritesThe
     EXPECT_EQ(japanese.localized("NO_SUCH_KEY"), "NO_SUCH_KEY");
 }
 
-// Percents are put together from the locale's pattern and symbols; ICU's
-// number formatter is the judge: sign before or after, spaces, native digits,
-// bidirectional marks.
+// Percents come from the table read at build time, or the formatter beyond
+// it; ICU's number formatter is the judge: sign before or after, spaces,
+// native digits, bidirectional marks.
 TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
 {
     for (const char* name : {"en_US", "de_DE", "fr_FR", "fr_CH", "tr_TR", "ar_EG", "ar_SA", "ar_MA", "fa_IR", "he_IL",
