@@ -84,6 +84,10 @@
         <translation>Symbol im Infobereich anzeigen</translation>
     </message>
     <message>
+        <source>HISTORY_UNAVAILABLE</source>
+        <translation>Der Akkuverlauf konnte nicht geöffnet werden: Ein Teil von Corvane fehlt oder ist beschädigt. Eine erneute Installation von Corvane stellt ihn wieder her.</translation>
+    </message>
+    <message>
         <source>HIDDEN_ITEM_HINT</source>
         <translation>Das Symbol im Infobereich ist ausgeblendet. Um es zurückzuholen, starten Sie Corvane erneut und halten Sie dabei eine der Alt-Tasten gedrückt, oder starten Sie es erneut und wählen Sie im Menü „Symbol im Infobereich anzeigen“.</translation>
     </message>

@@ -84,6 +84,10 @@
         <translation>Show Tray Icon</translation>
     </message>
     <message>
+        <source>HISTORY_UNAVAILABLE</source>
+        <translation>The battery history could not be opened: a part of Corvane is missing or damaged. Installing Corvane again brings it back.</translation>
+    </message>
+    <message>
         <source>HIDDEN_ITEM_HINT</source>
         <translation>The tray icon is hidden. To bring it back, start Corvane again while holding either Alt key, or start it again and choose Show Tray Icon in its menu.</translation>
     </message>

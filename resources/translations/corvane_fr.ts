@@ -84,6 +84,10 @@
         <translation>Afficher l’icône de la zone de notification</translation>
     </message>
     <message>
+        <source>HISTORY_UNAVAILABLE</source>
+        <translation>L’historique de la batterie n’a pas pu être ouvert : une partie de Corvane est manquante ou endommagée. Réinstaller Corvane la rétablit.</translation>
+    </message>
+    <message>
         <source>HIDDEN_ITEM_HINT</source>
         <translation>L’icône de la zone de notification est masquée. Pour la retrouver, relancez Corvane en maintenant l’une des touches Alt enfoncée, ou relancez-le et choisissez « Afficher l’icône de la zone de notification » dans son menu.</translation>
     </message>

@@ -1,5 +1,7 @@
 #include "linux/QtTexts.h"
 
+#include "linux/PercentTable.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QTimeZone>
@@ -16,6 +18,11 @@ namespace {
 
 constexpr const char* kTablePrefix = ":/i18n/corvane_";
 
+icu::Locale icuLocale(const QLocale& locale)
+{
+    return icu::Locale::createCanonical(locale.name().toUtf8().constData());
+}
+
 } // namespace
 
 // What one locale needs; made whole before it is published, never changed after.
@@ -23,6 +30,9 @@ struct QtTexts::Tables {
     QLocale messages;
     QLocale time;
     std::unique_ptr<QTranslator> translator; // null: no table for the locale's languages
+    // How the number formatter writes the locale's percents, read at build
+    // time; null: the locale is not in the table, the formatter is asked.
+    const PercentEntry* percent;
 };
 
 QtTexts::QtTexts(const QLocale& locale, QString folder)
@@ -38,7 +48,8 @@ QtTexts::~QtTexts() = default;
 
 void QtTexts::setLocales(const QLocale& messages, const QLocale& time)
 {
-    auto tables = std::make_shared<Tables>(Tables {messages, time, std::make_unique<QTranslator>()});
+    auto tables = std::make_shared<Tables>(
+        Tables {messages, time, std::make_unique<QTranslator>(), findPercentEntry(messages.name().toStdString())});
     // Loading picks the best table for the locale's languages; a locale
     // without one reads English.
     const auto load = [&](const QString& folder) {
@@ -72,10 +83,14 @@ std::string QtTexts::localized(const std::string& key) const
 
 std::string QtTexts::percent(std::int64_t value) const
 {
+    const auto current = tables();
+    // The number formatter itself, once used, keeps a megabyte or more of
+    // ICU's code and data in memory; a tray tooltip needs only the table.
+    if (current->percent != nullptr && value >= 0 && value < 1000)
+        return percentFromEntry(*current->percent, value);
     UErrorCode status = U_ZERO_ERROR;
-    const auto locale = icu::Locale::createCanonical(tables()->messages.name().toUtf8().constData());
     // The percent unit without scaling: 85 is "85%", not "8,500%".
-    const auto formatted = icu::number::NumberFormatter::withLocale(locale)
+    const auto formatted = icu::number::NumberFormatter::withLocale(icuLocale(current->messages))
                                .unit(icu::MeasureUnit::getPercent())
                                .formatInt(value, status)
                                .toString(status);

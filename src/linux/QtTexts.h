@@ -13,9 +13,9 @@ namespace corvane {
 
 // The user-visible texts from the translation tables, installed or embedded
 // in the library (keys as source texts): the locale's table first, then the English one,
-// then the key itself. Percent texts come from ICU's number formatter for the
-// same locale, dates from the time locale's. The locales can be changed while
-// in use: each call reads one immutable set of tables, swapped whole, so it
+// then the key itself. Percent texts are written as ICU's number formatter
+// writes them for the same locale, dates as the time locale writes them. The
+// locales can be changed while in use: each call reads one immutable set of tables, swapped whole, so it
 // is safe from any thread.
 class QtTexts final : public Texts {
 public:

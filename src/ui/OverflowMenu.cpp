@@ -11,10 +11,34 @@
 
 namespace corvane {
 
-OverflowMenu::OverflowMenu(CorvaneViewModel& viewModel, const Platform& platform, QWidget* parent)
+namespace {
+
+// A note that does not block: the popup that held the menu is gone by now.
+// Deleted when closed.
+QMessageBox* notice(QMessageBox::Icon icon, const QString& title, const QString& text)
+{
+    auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    return box;
+}
+
+void bringForward(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+OverflowMenu::OverflowMenu(
+    CorvaneViewModel& viewModel, const Platform& platform, QWidget* parent, QString historyModule)
     : QMenu(parent)
     , m_viewModel(viewModel)
     , m_platform(platform)
+    , m_historyModule(std::move(historyModule))
     , m_startAtLogin(new QAction(QString::fromStdString(platform.texts.localized("Start at Login")), this))
 {
     const Texts& texts = platform.texts;
@@ -73,39 +97,43 @@ void OverflowMenu::showAbout()
         m_about = new AboutDialog(m_platform.texts);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_about->show();
-    m_about->raise();
-    m_about->activateWindow();
+    bringForward(m_about);
 }
 
 void OverflowMenu::showHistory()
 {
     if (m_historyWindow == nullptr) {
-        m_historyWindow = new HistoryWindow(m_platform.history, m_platform.main, m_platform.texts,
-            m_viewModel.devices(), m_viewModel.threshold().get(), m_platform.calendar.now());
+        QString error;
+        m_historyWindow = openHistoryWindow(m_historyModule, error, m_platform.history, m_platform.main,
+            m_platform.texts, m_viewModel.devices(), m_viewModel.threshold().get(), m_platform.calendar.now());
+        if (m_historyWindow == nullptr) {
+            showHistoryFailure(error);
+            return;
+        }
         m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_historyWindow->show();
-    m_historyWindow->raise();
-    m_historyWindow->activateWindow();
+    bringForward(m_historyWindow);
+}
+
+void OverflowMenu::showHistoryFailure(const QString& error)
+{
+    if (m_historyFailure == nullptr) {
+        const Texts& texts = m_platform.texts;
+        m_historyFailure = notice(QMessageBox::Warning, QString::fromStdString(texts.localized("Battery History")),
+            QString::fromStdString(texts.localized("HISTORY_UNAVAILABLE")));
+        m_historyFailure->setDetailedText(error);
+    }
+    bringForward(m_historyFailure);
 }
 
 void OverflowMenu::showHiddenItemHint()
 {
-    // Not modal: the popup that held the menu is gone by now.
     if (m_hint == nullptr) {
         const Texts& texts = m_platform.texts;
-        auto* box
-            = new QMessageBox(QMessageBox::Information, QString::fromStdString(texts.localized("Hide Menu Bar Item")),
-                QString::fromStdString(texts.localized("HIDDEN_ITEM_HINT")), QMessageBox::Ok);
-        box->setTextFormat(Qt::PlainText);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setModal(false);
-        m_hint = box;
+        m_hint = notice(QMessageBox::Information, QString::fromStdString(texts.localized("Hide Menu Bar Item")),
+            QString::fromStdString(texts.localized("HIDDEN_ITEM_HINT")));
     }
-    m_hint->show();
-    m_hint->raise();
-    m_hint->activateWindow();
+    bringForward(m_hint);
 }
 
 } // namespace corvane

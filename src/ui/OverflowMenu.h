@@ -2,6 +2,7 @@
 
 #include "core/CorvaneViewModel.h"
 #include "ui/AboutDialog.h"
+#include "ui/HistoryModule.h"
 #include "ui/HistoryWindow.h"
 
 #include <QMenu>
@@ -23,8 +24,10 @@ class OverflowMenu final : public QMenu {
     Q_OBJECT
 
 public:
-    // `viewModel` must outlive the menu.
-    OverflowMenu(CorvaneViewModel& viewModel, const Platform& platform, QWidget* parent = nullptr);
+    // `viewModel` must outlive the menu. The history window comes from the
+    // library at `historyModule`, loaded when first asked for.
+    OverflowMenu(CorvaneViewModel& viewModel, const Platform& platform, QWidget* parent = nullptr,
+        QString historyModule = defaultHistoryModule());
     ~OverflowMenu() override;
 
     // The About dialog last opened, while it is shown.
@@ -33,7 +36,9 @@ public:
     // The note on how to bring a hidden item back, while it is shown.
     QWidget* hiddenItemHint() const { return m_hint; }
     // The battery history window, while it is open.
-    HistoryWindow* historyWindow() const { return m_historyWindow; }
+    HistoryWindow* historyWindow() const { return static_cast<HistoryWindow*>(m_historyWindow.data()); }
+    // The message that the history window could not be opened, while it is shown.
+    QMessageBox* historyFailure() const { return m_historyFailure; }
 
     // Whether the desktop has a tray now (assumed until told otherwise).
     void setTrayAvailable(bool available);
@@ -44,16 +49,19 @@ private:
     void showAbout();
     void showHistory();
     void showHiddenItemHint();
+    void showHistoryFailure(const QString& error);
 
     CorvaneViewModel& m_viewModel;
     const Platform m_platform;
+    const QString m_historyModule;
     QAction* m_startAtLogin;
     QAction* m_hide = nullptr;
     QAction* m_show = nullptr;
     bool m_trayAvailable = true;
     QPointer<AboutDialog> m_about;
     QPointer<QWidget> m_hint;
-    QPointer<HistoryWindow> m_historyWindow;
+    QPointer<QWidget> m_historyWindow; // a HistoryWindow, made by the library
+    QPointer<QMessageBox> m_historyFailure;
 };
 
 } // namespace corvane

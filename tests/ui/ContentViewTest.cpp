@@ -48,7 +48,7 @@ protected:
     }
 
     std::shared_ptr<CorvaneViewModel> viewModel = CorvaneViewModel::create(fake.platform());
-    OverflowMenu menu {*viewModel, fake.platform()};
+    OverflowMenu menu {*viewModel, fake.platform(), nullptr, QStringLiteral(CORVANE_HISTORY_MODULE)};
     ContentView view {viewModel, fake.platform(), menu};
 };
 

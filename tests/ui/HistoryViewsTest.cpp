@@ -6,8 +6,10 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QFile>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 namespace corvane {
 namespace {
@@ -103,6 +105,30 @@ TEST_F(HistoryWindowTest, ClearAsksFirstAndForgetsOnlyOnYes)
     fake.main.runAll();
     EXPECT_EQ(fake.history.clears, 1);
     EXPECT_TRUE(static_cast<QLineSeries*>(series(0, "level")[0])->points().isEmpty()) << "redrawn empty";
+}
+
+// The window's library missing, or not a library: a message says so, and the
+// menu keeps working.
+TEST_F(HistoryWindowTest, AMissingOrBrokenLibraryIsToldNotFatal)
+{
+    const QTemporaryDir folder;
+    const QString broken = folder.filePath(QStringLiteral("broken.so"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a library") > 0);
+    file.close();
+    auto viewModel = CorvaneViewModel::create(fake.platform());
+    for (const QString& path : {folder.filePath(QStringLiteral("missing.so")), broken}) {
+        OverflowMenu menu(*viewModel, fake.platform(), nullptr, path);
+        for (int time = 0; time < 2; ++time) {
+            menu.actions().at(1)->trigger();
+            EXPECT_EQ(menu.historyWindow(), nullptr) << path.toStdString();
+            ASSERT_NE(menu.historyFailure(), nullptr) << path.toStdString();
+            EXPECT_TRUE(menu.historyFailure()->isVisible());
+            EXPECT_EQ(menu.historyFailure()->text().toStdString(), fake.texts.localized("HISTORY_UNAVAILABLE"));
+            EXPECT_FALSE(menu.historyFailure()->detailedText().isEmpty()) << "what the loader said";
+        }
+        menu.historyFailure()->close();
+    }
 }
 
 } // namespace
