@@ -67,22 +67,30 @@ TEST(BatteryEstimateTest, ASlowClimbIsACharge)
     EXPECT_TRUE(estimateBattery(climbing.readings, climbing.now() + hours {6}, 20).lastCharged);
 }
 
-// One wild reading early, in the middle or late.
-TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsACharge)
+// One wild reading early, in the middle or late, barely moves the estimate; one stamped in the future (the clock
+// went back a day), wherever it lies in the list, takes no part at all. Neither is a charge.
+TEST(BatteryEstimateTest, AWildOrFutureReadingNeitherSwingsTheEstimateNorCountsAsACharge)
 {
     Trace trace(11, kStart, 0);
     trace.drain(80, 12, hours {48});
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
-    // Position (from the end when negative) and percent.
-    for (const auto& [at, percent] : std::vector<std::pair<std::ptrdiff_t, std::int64_t>> {
-             {2, 100}, {12, 100}, {12, 0}, {-4, 1}, {-1, 0}, {-2, 97}}) {
+    // Position (from the end when not positive), percent, and how far ahead of now (none: replaces that reading).
+    for (const auto& [at, percent, ahead, charging] :
+        std::vector<std::tuple<std::ptrdiff_t, std::int64_t, hours, bool>> {{2, 100, {}, false}, {12, 100, {}, false},
+            {12, 0, {}, false}, {-4, 1, {}, false}, {-1, 0, {}, false}, {-2, 97, {}, false}, {10, 3, hours {20}, false},
+            {0, 100, hours {30}, false}, {0, 90, hours {31}, true}}) {
         SCOPED_TRACE(std::to_string(at) + ": " + std::to_string(percent));
         auto wild = trace.readings;
-        (at < 0 ? wild.end() : wild.begin())[at].percent = percent;
+        const auto where = (at <= 0 ? wild.end() : wild.begin()) + at;
+        if (ahead == hours {})
+            where->percent = percent;
+        else
+            wild.insert(where, {"AA:BB", "Keyboard", trace.now() + ahead, percent, false, charging});
+        const double tolerance = ahead == hours {} ? 0.05 : 0;
         const auto estimate = estimateBattery(wild, trace.now(), 20);
         ASSERT_EQ(estimate.kind, Kind::estimated);
-        EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * 0.05);
-        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
+        EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * tolerance);
+        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * tolerance);
         EXPECT_FALSE(estimate.lastCharged);
     }
 }
@@ -103,23 +111,6 @@ TEST(BatteryEstimateTest, NeedsThreeReadingsOverSixHoursSinceTheCharge)
         EXPECT_EQ(estimate.kind, expected) << readingsAt.size();
         EXPECT_EQ(estimate.untilEmpty.has_value(), expected == Kind::estimated) << readingsAt.size();
     }
-}
-
-// The clock went back a day: what was stamped "tomorrow" must not bend the line, wherever it lies in the list.
-TEST(BatteryEstimateTest, ReadingsStampedInTheFutureTakeNoPart)
-{
-    Trace trace(9, kStart);
-    trace.drain(90, 6, hours {72});
-    const auto clean = estimateBattery(trace.readings, trace.now(), 20);
-    auto withFuture = trace.readings;
-    withFuture.insert(withFuture.begin() + 10, {"AA:BB", "Keyboard", trace.now() + hours {20}, 3, false, false});
-    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {30}, 100, false, false});
-    withFuture.push_back({"AA:BB", "Keyboard", trace.now() + hours {31}, 90, false, true});
-    const auto estimate = estimateBattery(withFuture, trace.now(), 20);
-    ASSERT_EQ(estimate.kind, Kind::estimated);
-    EXPECT_DOUBLE_EQ(estimate.drainPerDay, clean.drainPerDay);
-    EXPECT_EQ(estimate.untilEmpty, clean.untilEmpty);
-    EXPECT_FALSE(estimate.lastCharged);
 }
 
 TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)

@@ -9,7 +9,8 @@ namespace {
 
 using namespace test;
 
-// Each entry follows one that would lend it a different value, should any carry over.
+// Each entry follows one that would lend it a different value, should any carry over. No handle of the
+// registry but the reader's session outlives the read.
 TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
 {
     const auto with = [](Properties entry, const std::string& key, RegistryValue value) {
@@ -38,6 +39,7 @@ TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
     EXPECT_EQ(devices,
         (std::vector<std::string> {"Magic Keyboard|K1 C3", "|K2 L7", "My Magic Keyboard 2|K4 N20", "Keys|K5 L19",
             "Mouse|M1 L90", "Pad|M2 N33", "Mouse|M3 N1", "Mouse|M4 N10"}));
+    EXPECT_EQ(registry.objectsAlive(), 1) << "only the session outlives the read";
 }
 
 TEST(IORegParserTest, ThresholdIsTheStoredOneRaisedToTheMinimumOrElseTheDefault)

@@ -63,25 +63,20 @@ INSTANTIATE_TEST_SUITE_P(Intervals, SafeTimerIntervalTest,
     ::testing::Values(
         1s, 10s, 9'223'372'036s, 0s, -1s, std::chrono::seconds(-kMax - 1), 9'223'372'037s, std::chrono::seconds(kMax)));
 
-TEST_F(SafeTimerTest, ASecondStartKeepsTheFirstLoopAndItsInterval)
+// A second start keeps the first loop and its interval; stop cuts the wait short, and a restart begins afresh.
+TEST_F(SafeTimerTest, ASecondStartIsIgnoredAndStopCutsTheWaitShortForARestartOnANewInterval)
 {
     start(10s);
     advance(4s);
     start(3s);
-    expectCalls({{5s, 0}, {1s, 1}, {10s, 2}});
-}
-
-TEST_F(SafeTimerTest, StopCutsTheWaitShortAndARestartBeginsAFreshInterval)
-{
-    start(10s);
-    advance(6s);
+    expectCalls({{5s, 0}, {1s, 1}, {10s, 2}, {6s, 2}});
     stop();
     EXPECT_EQ(clock.advance(1h), 0) << "the stopped loop still waits on the clock";
     start(20s);
-    expectCalls({{19s, 0}, {1s, 1}, {20s, 2}});
+    expectCalls({{19s, 2}, {1s, 3}, {20s, 4}});
     stop();
     start(5s);
-    expectCalls({{4s, 2}, {1s, 3}});
+    expectCalls({{4s, 4}, {1s, 5}});
 }
 
 } // namespace

@@ -25,18 +25,14 @@ protected:
         m_viewModel = CorvaneViewModel::create(m_fake.with(m_registry));
     }
 
-    // Refreshes, then checks what must hold of any list: plain bounded texts, percents, one row per device.
+    // Refreshes, then checks what must hold of any list: bounded serials, percents, one row per device (the
+    // names each test compares whole).
     void refresh()
     {
         auto task = m_viewModel->updateDevices();
         ASSERT_TRUE(m_fake.main.runUntil([&] { return task.isDone(); }, std::chrono::seconds(60)));
         std::set<std::string> serials;
         for (const auto& device : m_viewModel->devices()) {
-            const auto name = QString::fromStdString(device.name);
-            EXPECT_LE(name.size(), UPowerRegistry::kMaximumNameLength);
-            EXPECT_FALSE(std::any_of(name.begin(), name.end(), [](QChar c) {
-                return c.category() == QChar::Other_Control;
-            })) << device.name;
             EXPECT_LE(device.serialNumber.size(), std::size_t {UPowerRegistry::kMaximumSerialLength});
             EXPECT_TRUE(device.status.percent >= 0 && device.status.percent <= 100) << device.status.percent;
             EXPECT_TRUE(serials.insert(device.serialNumber).second) << "listed twice: " << device.serialNumber;

@@ -128,8 +128,7 @@ private:
 
 // Answers on the caller's thread, the permission request with a grant unless
 // `holdPermission` is set, and records what it posted and what is still shown.
-class FakeNotificationCenter final : public NotificationCenter {
-public:
+struct FakeNotificationCenter final : NotificationCenter {
     void setDelegate(UserNotificationCenterDelegate*) override { }
     void requestAuthorization(std::uint32_t, Reply<bool, std::optional<NotificationError>> completion) override
     {
@@ -164,28 +163,24 @@ struct FakeEvent : ObserverRegistry<> {
     void fire() { notify(); }
 };
 
-class FakeSystemEvents final : public SystemEvents {
-public:
+struct FakeSystemEvents final : SystemEvents {
     Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
     Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
     FakeEvent willSleep;
     FakeEvent didWake;
 };
 
-class FakeActivation final : public Activation {
-public:
+struct FakeActivation final : Activation {
     Subscription onActivate(Job handler) override { return activated.add(std::move(handler)); }
     FakeEvent activated;
 };
 
-class FakeKeyboard final : public Keyboard {
-public:
+struct FakeKeyboard final : Keyboard {
     bool isOptionKeyHeld() const override { return optionKeyHeld; }
     bool optionKeyHeld = false;
 };
 
-class FakeLoginItem final : public LoginItem {
-public:
+struct FakeLoginItem final : LoginItem {
     bool isEnabled() const override { return enabled; }
     bool setEnabled(bool value) override
     {
@@ -197,8 +192,7 @@ public:
     bool failWrites = false;
 };
 
-class FakeApplication final : public Application {
-public:
+struct FakeApplication final : Application {
     // Records the alert and presses its one button at once.
     void showAlert(const std::string& message, const std::string& button, Job pressed) override
     {
@@ -211,10 +205,8 @@ public:
 };
 
 // A calendar in UTC whose next day is 24 hours on, or none when `failNextDay`.
-class FakeCalendar final : public Calendar {
+struct FakeCalendar final : Calendar {
     using Days = std::chrono::days;
-
-public:
     Date now() const override { return current; }
     bool isDateInToday(Date date) const override { return floor<Days>(date) == floor<Days>(current); }
     std::optional<Date> sameTimeNextDay(Date date) const override
@@ -227,8 +219,7 @@ public:
 };
 
 // Texts from a table (a missing key reads as itself); percentages as "<n>%".
-class FakeTexts final : public Texts {
-public:
+struct FakeTexts final : Texts {
     std::string localized(const std::string& key) const override { return table.contains(key) ? table.at(key) : key; }
     std::string percent(std::int64_t value) const override { return std::to_string(value) + "%"; }
     std::string dateTime(Date when) const override { return std::to_string(when.time_since_epoch().count()); }
@@ -238,8 +229,7 @@ public:
 
 // The history in memory: every reading recorded is kept, in order; each
 // completion runs at once on the caller's thread.
-class InMemoryHistoryStore final : public HistoryStore {
-public:
+struct InMemoryHistoryStore final : HistoryStore {
     void record(std::vector<BatteryReading> readings, Reply<bool> done) override
     {
         std::lock_guard lock(m_mutex);
