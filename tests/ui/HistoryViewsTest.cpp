@@ -1,6 +1,7 @@
 #include "UiFixture.h"
 #include "ui/DeviceToolTips.h"
 #include "ui/HistoryWindow.h"
+#include "ui/OverflowMenu.h"
 
 #include <QAbstractButton>
 #include <QAreaSeries>
