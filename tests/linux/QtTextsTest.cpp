@@ -30,8 +30,7 @@ TEST(QtTexts, EmbeddedTablesAreCompleteAndKeepThePlaceholders)
                 "Name", "Status", "About Corvane", "Hide Menu Bar Item", "Quit Corvane", "Corvane", "Version %1",
                 "Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before "
                 "they run flat.",
-                "Licence: MIT", "More", "Show Menu Bar Item", "HIDDEN_ITEM_HINT",
-                "HISTORY_UNAVAILABLE"})
+                "Licence: MIT", "More", "Show Menu Bar Item", "HIDDEN_ITEM_HINT", "HISTORY_UNAVAILABLE"})
             EXPECT_FALSE(table.translate(QtTexts::kContext, key).isEmpty()) << language << ": " << key;
         for (const char* key : {"LOW_BATTERY_MSG", "Version %1"})
             EXPECT_EQ(table.translate(QtTexts::kContext, key).count(QStringLiteral("%1")), 1)
