@@ -32,6 +32,10 @@ ColorSchemePortal::ColorSchemePortal(QDBusConnection sessionBus, QObject* parent
 {
     if (!m_bus.isConnected())
         return;
+    // Qt's D-Bus looks the slot's argument types up by name, and QDBusVariant's
+    // name is known only once something has asked for its type id; before
+    // that, this connect fails quietly and no change would ever arrive.
+    qRegisterMetaType<QDBusVariant>();
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
         SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     // ReadOne is the portal's newer call; older portals have only Read.
