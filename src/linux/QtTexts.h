@@ -12,11 +12,11 @@ class QTranslator;
 namespace corvane {
 
 // The user-visible texts from the translation tables, installed or embedded
-// in the library (keys as source texts): the locale's table first, then the English one,
-// then the key itself. Percent texts are written as ICU's number formatter
-// writes them for the same locale, dates as the time locale writes them. The
-// locales can be changed while in use: each call reads one immutable set of tables, swapped whole, so it
-// is safe from any thread.
+// in the library (keys as source texts): the locale's table first, then the
+// English one, then the key itself. Percent texts are written as ICU's number
+// formatter writes them for the same locale, dates as the time locale writes
+// them. The locales can be changed while in use: each call reads one
+// immutable set of tables, swapped whole, so it is safe from any thread.
 class QtTexts final : public Texts {
 public:
     // In `locale` (by default the environment's: LANG, LC_ALL, LC_MESSAGES,
