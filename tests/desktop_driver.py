@@ -51,8 +51,8 @@ def choose_from_menu(desktop, *keys, click_item=click_simulated_item):
 
 
 def hide_and_bring_back(desktop, program, shown, held=(), hint="Hide Tray Icon", click_item=click_simulated_item):
-    """Hides the item from the menu and closes the hint; a second launch with the keys `held` brings it back,
-    at once with Alt, else through the window it opens. `shown(bool)`: the item is stored and offered so."""
+    """Hides the item and closes the hint; a second launch with `held` keys brings it back, at once with Alt,
+    else through the window it opens. `shown(bool)`: the item is stored and offered so."""
     choose_from_menu(desktop, *TOGGLE_ITEM, click_item=click_item)
     sd.wait_for(lambda: shown(False), what="the item hidden")
     note = sd.wait_for(lambda: desktop.window_id(hint), what="how to bring the item back")

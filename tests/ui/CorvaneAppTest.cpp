@@ -25,7 +25,8 @@ namespace {
 using CorvaneAppTest = test::UiFixture;
 using test::shownEntries;
 
-TEST_F(CorvaneAppTest, TrayItemFollowsTheSettingAndASecondLaunchOpensTheWindowOrWithAltBringsItBack)
+// A second launch with or without Alt, and a click on the item: tests/ui/real_hosts_test.py.
+TEST_F(CorvaneAppTest, TrayItemAndItsPopupFollowTheSettingAndTheMenusAreMadeAfreshInNewTexts)
 {
     fake.settings.setValue(settings::kShowMenuBar, false);
     auto app = std::make_unique<CorvaneApp>(fake.platform(), true);
@@ -36,40 +37,19 @@ TEST_F(CorvaneAppTest, TrayItemFollowsTheSettingAndASecondLaunchOpensTheWindowOr
     EXPECT_EQ(tray->contextMenu(), app->menu());
     EXPECT_EQ(app->window(), nullptr);
 
-    // While hidden, a second launch without Alt opens the window.
-    fake.activation.activated.fire();
+    fake.settings.setValue(settings::kShowMenuBar, true);
+    settle();
+    EXPECT_TRUE(tray->isVisible());
+    Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
     ASSERT_NE(app->window(), nullptr);
     track(*app->viewModel(), *app->window());
     settle();
     EXPECT_TRUE(app->window()->isVisible());
-    EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
-    EXPECT_FALSE(tray->isVisible());
-    app->window()->hide();
-
-    // With Alt (or AltGr) it brings the item back and opens nothing.
-    fake.keyboard.optionKeyHeld = true;
-    fake.activation.activated.fire();
-    settle();
-    EXPECT_TRUE(tray->isVisible());
-    EXPECT_FALSE(app->window()->isVisible());
-    EXPECT_TRUE(shownEntries(*app->menu()).contains("Hide Menu Bar Item"));
-
-    Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(app->window()->isVisible());
     EXPECT_TRUE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
-
-    // Hiding the item takes its popup with it; the program follows the key and
-    // never writes it (the view model wrote it once, for Alt).
-    fake.settings.setValue(settings::kShowMenuBar, false);
-    settle();
-    EXPECT_FALSE(tray->isVisible());
-    EXPECT_FALSE(app->window()->isVisible());
-    EXPECT_EQ(fake.settings.writes().size(), 3u);
+    EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
 
     // New texts: an open window and the menu are made afresh in them once it
     // closes, a closed one at once; the tray item's menu is the new one.
-    app->window()->show();
-    settle();
     fake.texts.table["Quit Corvane"] = "Corvane beenden";
     app->retranslate();
     EXPECT_TRUE(shownEntries(*app->menu()).contains("Quit Corvane"));
@@ -86,7 +66,15 @@ TEST_F(CorvaneAppTest, TrayItemFollowsTheSettingAndASecondLaunchOpensTheWindowOr
     app->showWindow();
     track(*app->viewModel(), *app->window());
     settle();
+    EXPECT_TRUE(app->window()->isVisible());
     EXPECT_EQ(app->window()->menuButtonView()->menu(), app->menu());
+
+    // Hiding the item takes its popup with it; the program follows the key and never writes it.
+    fake.settings.setValue(settings::kShowMenuBar, false);
+    settle();
+    EXPECT_FALSE(tray->isVisible());
+    EXPECT_FALSE(app->window()->isVisible());
+    EXPECT_EQ(fake.settings.writes().size(), 3u);
 }
 
 TEST_F(CorvaneAppTest, PopupGrowsAwayFromABottomPanelWhenRowsArriveWhileItIsOpen)
@@ -118,7 +106,7 @@ TEST_F(CorvaneAppTest, PopupGrowsAwayFromABottomPanelWhenRowsArriveWhileItIsOpen
     EXPECT_TRUE(available.contains(window->geometry()));
 }
 
-TEST_F(CorvaneAppTest, TheItemComesWithATrayComesBackAfterARestartAndTheWindowStandsInWithoutOne)
+TEST_F(CorvaneAppTest, WithoutATrayTheWindowStandsInFramedAndSaysSoOnceAndAFreshItemComesWithEachHost)
 {
     ::testing::internal::CaptureStderr();
     auto app = std::make_unique<CorvaneApp>(fake.platform(), false);
@@ -126,7 +114,6 @@ TEST_F(CorvaneAppTest, TheItemComesWithATrayComesBackAfterARestartAndTheWindowSt
     EXPECT_EQ(app->trayIcon(), nullptr);
     EXPECT_TRUE(app->window()->isVisible());
     EXPECT_FALSE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_FALSE(shownEntries(*app->menu()).contains("Hide Menu Bar Item"));
     app->window()->close();
     fake.activation.activated.fire(); // a second launch
     EXPECT_TRUE(app->window()->isVisible());
@@ -142,7 +129,6 @@ TEST_F(CorvaneAppTest, TheItemComesWithATrayComesBackAfterARestartAndTheWindowSt
     EXPECT_TRUE(first->isVisible());
     EXPECT_FALSE(app->window()->isVisible());
     EXPECT_TRUE(app->window()->windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(shownEntries(*app->menu()).contains("Hide Menu Bar Item"));
 
     // The host restarts: a fresh item registers with it.
     app->setTrayAvailable(true);

@@ -34,13 +34,6 @@ inline QStringList shownEntries(QMenu& menu)
     return texts;
 }
 
-inline void choose(QMenu& menu, const QString& entry)
-{
-    for (QAction* action : menu.actions())
-        if (action->text() == entry)
-            action->trigger();
-}
-
 // Readings of "A1" every six hours up to `end`, one point lower each time from `from`.
 inline std::vector<BatteryReading> drain(Date end, int count, std::int64_t from, bool chargedFirst = false)
 {

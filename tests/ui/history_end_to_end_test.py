@@ -1,6 +1,6 @@
 """The built program over a seeded battery history: the row's tooltip (as a screen reader reads it), the history
 window in light and dark, the file kept and consistent at each quit. Usage: history_end_to_end_test.py <corvane>
-<folder for screenshots>, with scripts/ and tests/ on PYTHONPATH."""
+<folder for screenshots>."""
 
 import contextlib
 import os

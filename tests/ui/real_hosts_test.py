@@ -1,7 +1,5 @@
-"""The built program among real desktop programs on Xvfb and the simulated desktop's private buses: xfwm4,
-xfce4-panel's status tray (top and dark, then bottom and light), tint2's XEmbed tray, dunst.
-Usage: real_hosts_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/ on PYTHONPATH.
-Exits 77 (skipped) when one of those programs is missing."""
+"""The built program on Xvfb among xfwm4, xfce4-panel's status tray (top and dark, then bottom and light), tint2's
+XEmbed tray and dunst. Usage: real_hosts_test.py <corvane> <folder for screenshots>; exits 77 if one is missing."""
 
 import glob
 import os
@@ -121,8 +119,8 @@ def run(desktop, program, shots):
         assert desktop.window_id() is None, "the window stays closed"
 
     def check_panel(name, edge):
-        """The item stands out on the panel; a click opens the window beside the panel, Escape or a click
-        closes it; a right click opens the menu. Returns a click on the item."""
+        """The item stands out; a click opens the window beside the panel, Escape or a click closes it, a right
+        click opens the menu. Returns a click on the item."""
         found = sd.wait_for(lambda: desktop.item_on_panel(os.path.join(shots, f"{name}-item.png")), what="the item")
         (x, y, width, height), background, standing = found
         print(f"{name}: item {width}x{height} at {x},{y}; {standing} pixels at 3:1 or more on {background}")

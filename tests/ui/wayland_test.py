@@ -1,7 +1,5 @@
-"""The built program in a Wayland session without X11, on a headless weston of its own and the simulated
-desktop's private buses: on Qt's Wayland platform, asked for or chosen by itself, it opens its window as an
-ordinary one without a tray and offers its tray item over D-Bus with one; SIGTERM ends it with status 0.
-Usage: wayland_test.py <path of corvane>, with scripts/ and tests/ on PYTHONPATH."""
+"""The built program on a headless weston without X11, on Qt's Wayland platform asked for or chosen by itself: its
+window without a tray, its item over D-Bus with one; SIGTERM ends it with status 0. Usage: wayland_test.py <corvane>."""
 
 import os
 import re
@@ -19,8 +17,7 @@ WINDOW = [r'xdg_toplevel@\d+\.set_title\("Corvane"\)', r'xdg_surface@\d+\.config
 
 
 def run(desktop, program, platform, shown, session):
-    """Corvane with QT_QPA_PLATFORM `platform` (None: unset) until `shown(the client's side of the protocol)`;
-    then SIGTERM must end it with status 0. Returns what it printed."""
+    """Corvane with QT_QPA_PLATFORM `platform` (None: unset) until `shown(its printed Wayland protocol)`."""
     corvane, printed = launch_logged(desktop, program, "corvane-%s" % platform, QT_QPA_PLATFORM=platform,
                                      DISPLAY=None, XDG_SESSION_TYPE="wayland", WAYLAND_DEBUG="client", **session)
     try:
