@@ -118,7 +118,7 @@ def run(desktop, program, shots):
         time.sleep(0.5)
         assert desktop.window_id() is None, "the window stays closed"
 
-    def check_panel(name, edge):
+    def check_panel(name, edge, grow=False):
         """The item stands out; a click opens the window beside the panel, Escape or a click closes it, a right
         click opens the menu. Returns a click on the item."""
         found = sd.wait_for(lambda: desktop.item_on_panel(os.path.join(shots, f"{name}-item.png")), what="the item")
@@ -134,6 +134,11 @@ def run(desktop, program, shots):
 
         desktop.xdotool("mousemove", *centre, "click", "1")
         sd.wait_for(not_over_panel, what=f"{name}: the window beside the panel")
+        if grow:  # a new device adds a row while the window is open: it grows away from the panel
+            height = desktop.geometry(desktop.window_id())[3]
+            desktop.add_device("pad", sd.device(sd.KEYBOARD, "Keyboard K120", "A0:B1:C2:D3:E4:F5", 60.0))
+            sd.wait_for(lambda: desktop.geometry(desktop.window_id())[3] > height, what="the window grown")
+            sd.wait_for(not_over_panel, what=f"{name}: the grown window beside the panel")
         desktop.xdotool(*AWAY)
         time.sleep(0.5)  # painting; the picture is for people
         desktop.screenshot(os.path.join(shots, f"{name}.png"))
@@ -191,7 +196,7 @@ def run(desktop, program, shots):
     light = ["-t", "double", "-s", "0.93"] * 3 + ["-t", "double", "-s", "1"]
     desktop.run("xfconf-query", "-c", "xfce4-panel", "-p", "/panels/panel-1/background-rgba", "-a", *light)
     panel = start_xfce_panel()
-    hide_and_bring_back_on("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom"), "Alt_L")
+    hide_and_bring_back_on("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom", grow=True), "Alt_L")
 
     # Another kind of tray replaces it: tint2's XEmbed tray. AltGr: tests/ui/end_to_end_test.py.
     sd.terminate(panel)
