@@ -58,7 +58,6 @@ TEST_F(HostileDevices, AreShownSafelyOrNotAtAll)
         {{{"Serial", QString(100'000, 'A')}}, "K"},
         {{{"Percentage", std::numeric_limits<double>::quiet_NaN()}}, std::nullopt},
         {{{"Percentage", -12.0}}, std::nullopt},
-        {{{"Percentage", 1e9}}, std::nullopt},
         {{{"Percentage", "12"}}, std::nullopt},
         {{{"Type", "6"}, {"Model", 42}, {"Serial", 7.5}, {"NativePath", true}, {"Percentage", qlonglong {12}},
              {"State", "1"}, {"BatteryLevel", -3.0}, {"PowerSupply", 0}, {"IsPresent", "yes"}},
