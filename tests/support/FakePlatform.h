@@ -78,13 +78,11 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_calls.emplace(std::make_pair(deadline, m_nextId), std::move(fire));
-        m_changed.notify_all();
         return m_nextId++;
     }
     bool cancel(CallId id) override
     {
         std::lock_guard lock(m_mutex);
-        m_changed.notify_all();
         return std::erase_if(m_calls, [id](const auto& call) { return call.first.second == id; }) != 0;
     }
 
@@ -100,7 +98,6 @@ public:
             m_now = std::max(m_now, first->first.first);
             auto fire = std::move(first->second);
             m_calls.erase(first);
-            m_changed.notify_all();
             lock.unlock(); // the call may make or cancel calls
             fire();
             ++fired;
@@ -114,16 +111,9 @@ public:
         std::lock_guard lock(m_mutex);
         return m_calls.size();
     }
-    // Waits until `count` calls are pending; false when they still are not after `limit`.
-    bool waitForPending(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(30))
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [&] { return m_calls.size() == count; });
-    }
 
 private:
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     TimePoint m_now {};
     std::map<std::pair<TimePoint, CallId>, Job> m_calls;
     CallId m_nextId = 1;
@@ -271,8 +261,7 @@ struct FakeEvent : ObserverRegistry<> {
 struct FakeSystemEvents final : SystemEvents {
     Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
     Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
-    FakeEvent willSleep;
-    FakeEvent didWake;
+    FakeEvent willSleep, didWake;
 };
 
 struct FakeActivation final : Activation {
