@@ -33,7 +33,6 @@ TEST(AlertPolicyTest, DecidesFromStatusStoredValueShownNotificationAndDay)
             {"low, nothing stored", low(15), {}, unknown, warn},
             {"low at 0, nothing stored", low(0), {}, unknown, warn},
             {"low, a value of another type", low(15), OtherSetting {}, unknown, warn},
-            {"low, an integer", low(15), std::int64_t {7}, unknown, warn},
             {"low, warned already", low(15), kDistantFuture, unknown, skip},
             {"low at 0, warned already or never", low(0), kDistantFuture, unknown, forget},
             {"low, reminder tomorrow", low(15), now + days(1), unknown, skip},
@@ -45,8 +44,6 @@ TEST(AlertPolicyTest, DecidesFromStatusStoredValueShownNotificationAndDay)
             {"low at 0, reminder today, still shown", low(0), now - hours(2), true, forget},
             {"low at 0, reminder today, not shown", low(0), now - hours(2), false, warn},
             {"low, reminder day missed", low(15), now - days(3), unknown, askWhetherShown},
-            {"low, reminder day missed, not shown", low(15), now - days(3), false, warn},
-            {"low, reminder day missed, still shown", low(15), now - days(3), true, skip},
         })
         EXPECT_EQ(decideAlert({"Mouse", "SN", status}, stored, shown, calendar), decision) << name;
 }

@@ -18,24 +18,22 @@ double hoursOf(seconds time) { return duration<double, hours::period>(time).coun
 // At 1 to 10 % a day, over many noise patterns: within 15 % of the truth after
 // two days, or after a week for drains under 4 % a day, whose two-day fall
 // is no larger than the noise.
-class SteadyDrain : public ::testing::TestWithParam<int> { };
-INSTANTIATE_TEST_SUITE_P(PercentPerDay, SteadyDrain, ::testing::Range(1, 11));
-
-TEST_P(SteadyDrain, TimeLeftAndDrainMatchTheTruth)
+TEST(BatteryEstimateTest, OnASteadyDrainTimeLeftAndRateMatchTheTruth)
 {
-    const double perDay = GetParam();
-    const hours history {24 * (perDay < 4 ? 7 : 2)};
-    for (unsigned seed = 1; seed <= 50; ++seed) {
-        Trace trace(seed, kStart);
-        trace.drain(95, perDay, history);
-        const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
-        ASSERT_EQ(estimate.kind, Kind::estimated) << "seed " << seed;
-        const double hoursLeft = trace.level() / perDay * 24;
-        EXPECT_NEAR(estimate.drainPerDay, perDay, perDay * 0.15) << "seed " << seed;
-        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursLeft, hoursLeft * 0.15) << "seed " << seed;
-        EXPECT_NEAR(hoursOf(*estimate.untilThreshold), (trace.level() - 20) / perDay * 24, hoursLeft * 0.15)
-            << "seed " << seed;
-        EXPECT_FALSE(estimate.lastCharged);
+    for (double perDay = 1; perDay <= 10; ++perDay) {
+        const hours history {24 * (perDay < 4 ? 7 : 2)};
+        for (unsigned seed = 1; seed <= 50; ++seed) {
+            SCOPED_TRACE(std::to_string(int(perDay)) + " % a day, seed " + std::to_string(seed));
+            Trace trace(seed, kStart);
+            trace.drain(95, perDay, history);
+            const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
+            ASSERT_EQ(estimate.kind, Kind::estimated);
+            const double hoursLeft = trace.level() / perDay * 24;
+            EXPECT_NEAR(estimate.drainPerDay, perDay, perDay * 0.15);
+            EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursLeft, hoursLeft * 0.15);
+            EXPECT_NEAR(hoursOf(*estimate.untilThreshold), (trace.level() - 20) / perDay * 24, hoursLeft * 0.15);
+            EXPECT_FALSE(estimate.lastCharged);
+        }
     }
 }
 
@@ -57,7 +55,7 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
     }
 }
 
-// A slow charge, one point an hour, is a charge as a whole (noise is none: see SteadyDrain).
+// A slow charge, one point an hour, is a charge as a whole (noise is none: see the steady drains).
 TEST(BatteryEstimateTest, ASlowClimbIsACharge)
 {
     Trace climbing(3, kStart, 0);

@@ -17,7 +17,7 @@ namespace {
 
 using test::UPowerMock;
 
-class HostileDevices : public ::testing::TestWithParam<std::pair<QVariantMap, std::optional<std::string>>> {
+class HostileDevices : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -46,40 +46,41 @@ protected:
     std::shared_ptr<CorvaneViewModel> m_viewModel;
 };
 
-// A keyboard at 12 % reporting these properties, and the name it must be shown with (none: not shown).
-INSTANTIATE_TEST_SUITE_P(Reports, HostileDevices,
-    ::testing::Values(
-        std::pair {QVariantMap {{"Model", "<b>K</b><a href='x'>&amp;</a>"}}, "<b>K</b><a href='x'>&amp;</a>"},
-        std::pair {QVariantMap {{"Model", "Key\x01\x07\tboard\n\x1b[2J\x7f\u202E\u200B"}}, "Keyboard[2J"},
-        std::pair {QVariantMap {{"Model", "K" + QString(100'000, 'W')}},
-            "K" + std::string(UPowerRegistry::kMaximumNameLength - 1, 'W')},
-        std::pair {QVariantMap {{"Serial", QString(100'000, 'A')}}, "K"},
-        std::pair {QVariantMap {{"Percentage", std::numeric_limits<double>::quiet_NaN()}}, std::nullopt},
-        std::pair {QVariantMap {{"Percentage", -12.0}}, std::nullopt},
-        std::pair {QVariantMap {{"Percentage", 1e9}}, std::nullopt},
-        std::pair {QVariantMap {{"Percentage", "12"}}, std::nullopt},
-        std::pair {QVariantMap {{"Type", "6"}, {"Model", 42}, {"Serial", 7.5}, {"NativePath", true},
-                       {"Percentage", qlonglong {12}}, {"State", "1"}, {"BatteryLevel", -3.0}, {"PowerSupply", 0},
-                       {"IsPresent", "yes"}},
-            std::nullopt},
-        std::pair {
-            QVariantMap {{"Model", 42}, {"State", "1"}, {"BatteryLevel", -3.0}}, std::optional<std::string>("")}));
-
-// Injected: the hostile device beside a sane low one. Must hold: the hostile one is listed exactly when it has
-// a reading, with its text cleaned (never interpreted), and each low device is warned once over two refreshes.
-TEST_P(HostileDevices, AreShownSafelyOrNotAtAll)
+// Injected: keyboards at 12 % reporting these properties, each with a serial of its own unless it sets one,
+// and last a sane low one. Must hold: each is listed exactly when it has a reading, with the name given here
+// (none: not listed), its text cleaned and never interpreted; each low device is warned once over two refreshes.
+TEST_F(HostileDevices, AreShownSafelyOrNotAtAll)
 {
-    const auto& [overrides, shownName] = GetParam();
-    m_upower.add("hostile", UPowerMock::keyboard("K", 12, overrides));
-    m_upower.add("sane", UPowerMock::keyboard("Sane", 10, {{"Serial", "AA:BB:CC:DD:EE:99"}}));
+    const std::vector<std::pair<QVariantMap, std::optional<std::string>>> reports {
+        {{{"Model", "<b>K</b><a href='x'>&amp;</a>"}}, "<b>K</b><a href='x'>&amp;</a>"},
+        {{{"Model", "Key\x01\x07\tboard\n\x1b[2J\x7f\u202E\u200B"}}, "Keyboard[2J"},
+        {{{"Model", "K" + QString(100'000, 'W')}}, "K" + std::string(UPowerRegistry::kMaximumNameLength - 1, 'W')},
+        {{{"Serial", QString(100'000, 'A')}}, "K"},
+        {{{"Percentage", std::numeric_limits<double>::quiet_NaN()}}, std::nullopt},
+        {{{"Percentage", -12.0}}, std::nullopt},
+        {{{"Percentage", "12"}}, std::nullopt},
+        {{{"Type", "6"}, {"Model", 42}, {"Serial", 7.5}, {"NativePath", true}, {"Percentage", qlonglong {12}},
+             {"State", "1"}, {"BatteryLevel", -3.0}, {"PowerSupply", 0}, {"IsPresent", "yes"}},
+            std::nullopt},
+        {{{"Model", 42}, {"State", "1"}, {"BatteryLevel", -3.0}}, ""},
+        {{{"Model", "Sane"}, {"Percentage", 10.0}}, "Sane"},
+    };
+    std::vector<std::string> expected, names, warned;
+    int next = 10;
+    for (auto [properties, name] : reports) {
+        const QString id = QString::number(next++);
+        properties.insert("Serial", properties.value("Serial", "AA:BB:CC:DD:EE:" + id));
+        m_upower.add("device" + id, UPowerMock::keyboard("K", 12, properties));
+        if (name)
+            expected.push_back(*name);
+    }
     refresh();
     refresh();
-    std::vector<std::string> names, warned;
     for (const auto& device : m_viewModel->devices())
         names.push_back(device.name);
     for (const auto& request : m_fake.notifications.posted)
         warned.push_back(request.content.title);
-    EXPECT_EQ(names, (shownName ? std::vector {*shownName, std::string("Sane")} : std::vector {std::string("Sane")}));
+    EXPECT_EQ(names, expected);
     EXPECT_EQ(warned, names);
 }
 

@@ -35,7 +35,26 @@ public:
     }
     // Runs jobs, also those that come from other threads meanwhile, until
     // `done` holds; false when it still does not after `limit`.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            if (m_jobs.empty()) {
+                lock.unlock();
+                if (!done || done())
+                    return true;
+                lock.lock();
+                if (!m_posted.wait_until(lock, deadline, [this] { return !m_jobs.empty(); }))
+                    break;
+            }
+            auto job = std::move(m_jobs.front()); // run, and destroyed, outside the lock: either may post
+            m_jobs.pop_front();
+            lock.unlock();
+            job();
+        }
+        return done();
+    }
     // Runs queued jobs, and the jobs they queue, until none is left.
     void runAll() { runUntil(nullptr); }
 
@@ -50,24 +69,51 @@ private:
 // order they were made). Calls may be made and cancelled from any thread.
 class ManualClock final : public Clock {
 public:
-    TimePoint now() const override;
-    CallId callAt(TimePoint deadline, Job fire) override;
-    bool cancel(CallId id) override;
+    TimePoint now() const override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_now;
+    }
+    CallId callAt(TimePoint deadline, Job fire) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_calls.emplace(std::make_pair(deadline, m_nextId), std::move(fire));
+        return m_nextId++;
+    }
+    bool cancel(CallId id) override
+    {
+        std::lock_guard lock(m_mutex);
+        return std::erase_if(m_calls, [id](const auto& call) { return call.first.second == id; }) != 0;
+    }
 
     // Moves time on by `duration`, firing each call that falls due on the way
     // at its own deadline; returns how many fired.
-    int advance(std::chrono::nanoseconds duration);
+    int advance(std::chrono::nanoseconds duration)
+    {
+        std::unique_lock lock(m_mutex);
+        const TimePoint target = m_now + duration;
+        int fired = 0;
+        while (!m_calls.empty() && m_calls.begin()->first.first <= target) {
+            auto first = m_calls.begin();
+            m_now = std::max(m_now, first->first.first);
+            auto fire = std::move(first->second);
+            m_calls.erase(first);
+            lock.unlock(); // the call may make or cancel calls
+            fire();
+            ++fired;
+            lock.lock();
+        }
+        m_now = target;
+        return fired;
+    }
     std::size_t pending() const
     {
         std::lock_guard lock(m_mutex);
         return m_calls.size();
     }
-    // Waits until `count` calls are pending; false when they still are not after `limit`.
-    bool waitForPending(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 private:
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     TimePoint m_now {};
     std::map<std::pair<TimePoint, CallId>, Job> m_calls;
     CallId m_nextId = 1;
@@ -95,7 +141,18 @@ public:
     }
 
 private:
-    void write(const std::string& key, std::optional<SettingValue> value);
+    void write(const std::string& key, std::optional<SettingValue> value)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_writes.emplace_back(key, !value);
+            if (value)
+                m_values[key] = std::move(*value);
+            else
+                m_values.erase(key);
+        }
+        m_observers.notify(key);
+    }
     mutable std::mutex m_mutex;
     std::map<std::string, SettingValue> m_values;
     std::vector<std::pair<std::string, bool>> m_writes;
@@ -113,13 +170,51 @@ public:
         std::lock_guard lock(m_mutex);
         m_entries[className] = std::move(entries);
     }
-    std::unique_ptr<RegistrySession> openSession() override;
+    std::unique_ptr<RegistrySession> openSession() override
+    {
+        ++m_sessionsOpened;
+        return std::make_unique<Handle>(*this);
+    }
     Subscription observeChanges(Job) override { return {}; } // never reports one
     int sessionsOpened() const { return m_sessionsOpened; }
     int objectsAlive() const { return static_cast<int>(m_alive.use_count()) - 1; }
 
 private:
-    friend class FakeRegistryHandle;
+    // Plays every handle the registry hands out (session, iterator over a class's
+    // entries, entry) and holds the registry's token meanwhile.
+    class Handle final : public RegistrySession, public RegistryIterator, public RegistryEntry {
+    public:
+        Handle(FakeRegistry& registry, std::vector<Properties> entries = {}, Properties properties = {})
+            : m_registry(registry)
+            , m_entries(std::move(entries))
+            , m_properties(std::move(properties))
+        {
+        }
+        std::unique_ptr<RegistryIterator> matchingServices(std::string_view className) override
+        {
+            std::lock_guard lock(m_registry.m_mutex);
+            return std::make_unique<Handle>(m_registry, m_registry.m_entries[std::string(className)]);
+        }
+        std::unique_ptr<RegistryEntry> next() override
+        {
+            if (m_next == m_entries.size())
+                return nullptr;
+            return std::make_unique<Handle>(m_registry, std::vector<Properties> {}, m_entries[m_next++]);
+        }
+        RegistryValue property(std::string_view key) const override
+        {
+            const auto found = m_properties.find(std::string(key));
+            return found == m_properties.end() ? RegistryValue {} : found->second;
+        }
+
+    private:
+        FakeRegistry& m_registry;
+        std::shared_ptr<int> m_alive = m_registry.m_alive;
+        std::vector<Properties> m_entries;
+        std::size_t m_next = 0;
+        Properties m_properties;
+    };
+
     std::mutex m_mutex;
     std::map<std::string, std::vector<Properties>> m_entries;
     std::atomic<int> m_sessionsOpened {0};
@@ -166,8 +261,7 @@ struct FakeEvent : ObserverRegistry<> {
 struct FakeSystemEvents final : SystemEvents {
     Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
     Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
-    FakeEvent willSleep;
-    FakeEvent didWake;
+    FakeEvent willSleep, didWake;
 };
 
 struct FakeActivation final : Activation {
@@ -281,11 +375,11 @@ struct FakePlatform {
     SerialExecutor reader;
 
     Platform platform() { return with(registry); }
-    // The platform with a registry, and maybe a clock or background executor, of the test's own.
-    Platform with(Registry& ownRegistry, Clock* ownClock = nullptr, Executor* ownBackground = nullptr)
+    // The platform with a registry, and maybe a clock, of the test's own.
+    Platform with(Registry& ownRegistry, Clock* ownClock = nullptr)
     {
-        return {main, ownBackground ? *ownBackground : background, reader, ownClock ? *ownClock : clock, ownRegistry,
-            settings, notifications, events, activation, keyboard, application, loginItem, calendar, texts, history};
+        return {main, background, reader, ownClock ? *ownClock : clock, ownRegistry, settings, notifications, events,
+            activation, keyboard, application, loginItem, calendar, texts, history};
     }
 };
 
