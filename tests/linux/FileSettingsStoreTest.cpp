@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <sys/mount.h>
-#include <sys/stat.h>
 
 namespace corvane {
 namespace {
@@ -27,11 +26,6 @@ protected:
     {
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
     }
-    ino_t inode() const
-    {
-        struct stat info { };
-        return ::stat(m_file.c_str(), &info) == 0 ? info.st_ino : 0;
-    }
     void write(const std::string& text)
     {
         fs::create_directories(m_file.parent_path());
@@ -43,28 +37,6 @@ protected:
     // Two folders that do not exist yet, as on a first run.
     const fs::path m_file = m_folder.filePath("config/corvane/settings.toml").toStdString();
 };
-
-// Injected: the folder and a file made by hand while the store runs, then an edit that breaks the file.
-// Must hold: the values typed are read and observers hear of them without any read or write by Corvane;
-// the broken file is set aside once, values start fresh, and observers hear of it.
-TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnce)
-{
-    fs::create_directories(m_file.parent_path().parent_path());
-    FileSettingsStore store(m_file, m_clock);
-    std::atomic<int> changes {0};
-    auto token = store.observe("threshold", [&] { ++changes; });
-    write("threshold = 15\n");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 2000));
-    EXPECT_EQ(store.value("threshold"), SettingValue(std::int64_t {15}));
-    ::testing::internal::CaptureStderr();
-    write("threshold = [[\n");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 2 && keptAside() == 1; }, 3000));
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
-    EXPECT_EQ(store.value("threshold"), SettingValue());
-    store.setValue("threshold", std::int64_t {9});
-    EXPECT_EQ(readInteger("threshold"), 9);
-    EXPECT_EQ(keptAside(), 1U);
-}
 
 // Injected: a broken file written just before start; later the file emptied in place, as an editor saving
 // in place does before it writes the new text, and left empty. Must hold: each counts only once it has
@@ -92,34 +64,50 @@ TEST_F(FileSettingsStoreTest, FreshBrokenOrEmptyFilesCountOnlyOnceSettled)
 }
 
 // Injected: no configuration folder at all; after the first write made it, a hand edit, then a broken one
-// followed at once by a write of the store. Must hold: the folders the store made are watched, the file is
-// replaced whole, never written in place (a kill or a full disk would leave half a file), and what the person
-// typed survives, set aside before the write.
-TEST_F(FileSettingsStoreTest, InFoldersTheStoreMadeEditsAreReadAndABrokenOneKeptBeforeAWrite)
+// followed at once by a write of the store; later the folder removed and made again by hand, and an edit that
+// breaks the file. Must hold: the folders, whoever made them, are watched and what is typed is read; the file is
+// replaced whole, never written in place (a kill or a full disk would leave half a file); what the person typed
+// survives, set aside before a write; a broken file is set aside once, values start fresh and observers hear of it.
+TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideOnceAndBeforeAWrite)
 {
     FileSettingsStore store(m_file, m_clock);
+    std::atomic<int> changes {0};
+    auto token = store.observe("threshold", [&] { ++changes; });
     store.setValue("showMenuBar", true);
     std::ofstream(m_file) << "threshold = 25\n";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {25}); }, 2000));
-    const auto edited = inode();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes == 1; }, 2000));
+    EXPECT_EQ(store.value("threshold"), SettingValue(std::int64_t {25}));
+    const auto edited = m_folder.filePath("edited").toStdString();
+    fs::create_hard_link(m_file, edited);
     store.setValue("interval", std::int64_t {60});
-    EXPECT_NE(inode(), edited) << "written in place";
+    EXPECT_EQ(test::contentOf(edited), "threshold = 25\n") << "written in place";
     EXPECT_EQ(readInteger("threshold"), 25);
     std::ofstream(m_file) << "threshold = [15\n";
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
     ASSERT_EQ(keptAside(), 1U);
     EXPECT_EQ(test::contentOf(test::keptAside(m_file.parent_path()).front()), "threshold = [15\n");
+
+    fs::remove_all(m_file.parent_path());
+    write("threshold = 15\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store.value("threshold") == SettingValue(std::int64_t {15}); }, 2000));
+    const int heard = changes;
+    ::testing::internal::CaptureStderr();
+    write("threshold = [[\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changes > heard && keptAside() == 1; }, 3000));
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
+    EXPECT_EQ(store.value("threshold"), SettingValue());
+    store.setValue("threshold", std::int64_t {9});
+    EXPECT_EQ(readInteger("threshold"), 9);
+    EXPECT_EQ(keptAside(), 1U);
 }
 
-// Injected: a 50 MB file from long ago. Must hold: it is set aside whole, quickly, and a small file replaces it.
+// Injected: a 50 MB file from long ago. Must hold: it is set aside whole, unread, and a small file replaces it.
 TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
 {
     write("interval = 60\n" + std::string(50'000'000, '#'));
     fs::last_write_time(m_file, fs::file_time_type::clock::now() - hours(1));
-    const auto started = steady_clock::now();
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(store.value("interval"), SettingValue());
-    EXPECT_LT(steady_clock::now() - started, seconds(5));
     store.setValue("threshold", std::int64_t {15});
     EXPECT_EQ(fs::file_size(test::keptAside(m_file.parent_path()).at(0)), 50'000'014U);
     EXPECT_LT(fs::file_size(m_file), 1024U);

@@ -22,7 +22,9 @@ void StopProcess::operator()(QProcess* process) const
     delete process;
 }
 
-Process startProcess(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
+// Starts `program`; throws unless it runs.
+static Process startProcess(const QString& program, const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     Process process(new QProcess);
     process->setProcessEnvironment(environment);

@@ -81,16 +81,6 @@ TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
     }
 }
 
-// Installed tables come before the embedded ones, which stand in for any the folder lacks.
-TEST(QtTexts, PrefersTheInstalledTables)
-{
-    const QTemporaryDir folder;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(":/i18n/corvane_de.qm"), folder.filePath(QStringLiteral("corvane_fr.qm"))));
-    EXPECT_EQ(QtTexts(QLocale(QLocale::French), folder.path()).localized("Quit"), "Beenden");
-    EXPECT_EQ(QtTexts(QLocale(QLocale::Japanese), folder.path()).localized("Quit"), "Quit");
-    EXPECT_EQ(QtTexts(QLocale(QLocale::French), QStringLiteral("/nonexistent")).localized("Quit"), "Quitter");
-}
-
 // Read from another thread while the locale switches (ThreadSanitizer watches): each answer is whole.
 TEST(QtTexts, SwitchesLocalesWhileReadFromAnotherThread)
 {
