@@ -1,14 +1,18 @@
 #include "linux/SqliteHistoryStore.h"
 
+#include "linux/PrivateBus.h"
 #include "linux/SettingsFiles.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <future>
+#include <random>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -46,6 +50,11 @@ std::string levels(HistoryStore& store, const std::string& serial, Date since = 
         text += (text.empty() ? "" : " ") + std::to_string(each.percent) + (each.charging ? "C" : "")
             + (each.coarse ? "~" : "");
     return text;
+}
+
+std::size_t lines(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
 class SqliteHistoryStoreTest : public ::testing::Test {
@@ -172,7 +181,7 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
             EXPECT_TRUE(readNow(store, "A1").empty());
         }
         const auto message = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+        EXPECT_EQ(lines(message), 1U) << message;
         const auto aside = test::keptAside(m_file.parent_path(), "history.sqlite3");
         ASSERT_EQ(aside.size(), 1U);
         EXPECT_NE(message.find(aside[0].filename().string()), std::string::npos) << message;
@@ -198,7 +207,7 @@ TEST_F(SqliteHistoryStoreTest, WithoutRoomOrFolderTheHistoryPausesAndResumes)
         EXPECT_TRUE(recordNow(store, {reading("A", kToday, 50)}));
     }
     auto message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(lines(message), 1U) << message;
     fs::remove_all(m_file.parent_path());
     fs::create_directories(m_file.parent_path());
     if (::mount("tmpfs", m_file.parent_path().c_str(), "tmpfs", 0, "size=256k") != 0)
@@ -213,33 +222,57 @@ TEST_F(SqliteHistoryStoreTest, WithoutRoomOrFolderTheHistoryPausesAndResumes)
         failed += recordNow(store, {reading("A" + std::to_string(i) + std::string(100, 'x'), kToday, 2)}) ? 0 : 1;
     message = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(failed, 5);
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(lines(message), 1U) << message;
     fs::remove(m_file.parent_path() / "filler");
     ASSERT_TRUE(recordNow(store, {reading("A", kToday, 3)}));
     EXPECT_EQ(levels(store, "A"), "1 3");
     EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 
-// A crash leaves the database and its write-ahead log as they were (the index beside them is rebuilt): a copy
-// of both taken right after each acknowledgement opens as it is (nothing kept aside, no message) and holds every
-// acknowledged reading.
-TEST_F(SqliteHistoryStoreTest, WhatACrashLeavesOpensWithEveryAcknowledgedReading)
+// Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must
+// hold: the database opens as it is (nothing kept aside) and holds every acknowledged reading.
+TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedReading)
 {
-    SqliteHistoryStore store(m_file);
-    const fs::path copy = m_folder.filePath("crashed/history.sqlite3").toStdString();
-    for (std::int64_t round = 0; round < 20; ++round) {
-        SCOPED_TRACE(round);
-        ASSERT_TRUE(recordNow(store, {reading("K", kToday + seconds {round}, round)}));
-        fs::remove_all(copy.parent_path());
-        fs::create_directories(copy.parent_path());
-        for (const auto* suffix : {"", "-wal"})
-            fs::copy_file(fs::path(m_file) += suffix, fs::path(copy) += suffix);
+#if defined(__SANITIZE_THREAD__)
+    // Under ThreadSanitizer the store made right after each fork of the writer
+    // reads as racing with its own queue, on memory whose allocation it
+    // misplaces; the plain and address-sanitizer runs keep this guard.
+    GTEST_SKIP() << "not under ThreadSanitizer";
+#endif
+    const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
+    const auto acknowledged = [&] {
+        std::int64_t round = -1;
+        std::ifstream(acknowledgements, std::ios::binary).read(reinterpret_cast<char*>(&round), sizeof round);
+        return round;
+    };
+    const char* kills = std::getenv("CORVANE_FAULT_KILLS");
+    const auto seed = std::random_device {}();
+    std::mt19937 random(seed);
+    for (int round = 0; round < (kills != nullptr ? std::atoi(kills) : 200) && !HasFailure(); ++round) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
+        fs::remove(acknowledgements);
+        const auto serial = "KILLED-" + std::to_string(round);
+        const auto writer = test::startProcess(CORVANE_KILLED_WRITER,
+            {QString::fromStdString(m_file), QString::fromStdString(acknowledgements), QString::fromStdString(serial)});
+        // Killed only once it has stored something, so that every kill can lose something.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
+        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
+        writer->kill();
+        writer->waitForFinished();
+        const auto last = acknowledged();
         ::testing::internal::CaptureStderr();
-        SqliteHistoryStore crashed(copy);
-        EXPECT_EQ(readNow(crashed, "K").size(), static_cast<std::size_t>(round + 1));
+        SqliteHistoryStore reader(m_file);
+        for (const auto& device : {serial, serial + "-B"}) {
+            const auto readings = readNow(reader, device);
+            ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
+            for (std::int64_t at = 0; at <= last; ++at) {
+                ASSERT_EQ(readings[static_cast<std::size_t>(at)].time, Date {seconds {1'800'000'000 + at}});
+                ASSERT_EQ(readings[static_cast<std::size_t>(at)].percent, at % 100);
+            }
+        }
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        EXPECT_TRUE(test::keptAside(copy.parent_path(), "history.sqlite3").empty());
     }
+    EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 
 } // namespace
