@@ -22,9 +22,7 @@ void StopProcess::operator()(QProcess* process) const
     delete process;
 }
 
-// Starts `program`; throws unless it runs.
-static Process startProcess(const QString& program, const QStringList& arguments,
-    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+Process startProcess(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
 {
     Process process(new QProcess);
     process->setProcessEnvironment(environment);

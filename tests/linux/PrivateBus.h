@@ -17,6 +17,10 @@ struct StopProcess {
 };
 using Process = std::unique_ptr<QProcess, StopProcess>;
 
+// Starts `program`; throws unless it runs.
+Process startProcess(const QString& program, const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
 // A dbus-daemon with a configuration of its own in a temporary folder; never the machine's buses.
 class PrivateBus {
 public:
