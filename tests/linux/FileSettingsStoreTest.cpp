@@ -146,5 +146,25 @@ TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
     EXPECT_EQ(readInteger("threshold"), 25);
 }
 
+// Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must
+// hold: the file always parses and holds every value acknowledged before the kill, or a newer one.
+TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedValue)
+{
+    const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
+    test::killWriterRepeatedly(
+        CORVANE_KILLED_WRITER, acknowledgements,
+        [&](int) {
+            return QStringList {"settings", QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
+        },
+        [&](int, std::int64_t last) {
+            ASSERT_GE(readInteger("interval"), last);
+            FileSettingsStore reader(m_file, m_clock);
+            for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
+                EXPECT_GE(
+                    std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
+                    << "value " << written;
+        });
+}
+
 } // namespace
 } // namespace corvane

@@ -1,28 +1,51 @@
+#include "core/runtime/ThreadClock.h"
+#include "linux/FileSettingsStore.h"
 #include "linux/SqliteHistoryStore.h"
+
+#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <future>
 #include <unistd.h>
 
-// Usage: killed_writer <database> <acknowledgement file> <serial number>. Records in rounds until killed, and
-// after round r is stored writes r at the start of the acknowledgement file. Round r records, in one call, a
-// reading of the device and one of "<serial number>-B", both at 1'800'000'000 + r seconds with r mod 100
-// percent, charging every other hundred rounds.
+// Writes in rounds until killed; after round r is stored it writes r at the start of the acknowledgement file.
+// Usage: killed_writer settings <settings file> <acknowledgement file>. Round r stores "interval" = r
+// and "device-<r mod 64>" = r seconds.
+// Usage: killed_writer history <database> <acknowledgement file> <serial number>. Round r records, in one
+// call, a reading of the device and one of "<serial number>-B", both at 1'800'000'000 + r seconds
+// with r mod 100 percent, charging every other hundred rounds.
 int main(int argc, char** argv)
 {
-    const int acknowledgement = argc == 4 ? ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600) : -1;
-    if (acknowledgement < 0)
+    const std::string kind = argc > 1 ? argv[1] : "";
+    if (!(kind == "settings" && argc == 4) && !(kind == "history" && argc == 5))
         return 2;
-    corvane::SqliteHistoryStore history {std::filesystem::path(argv[1])};
-    const std::string serial = argv[3];
-    for (std::int64_t round = 0;; ++round) {
-        const corvane::Date time {std::chrono::seconds {1'800'000'000 + round}};
-        const bool charging = (round / 100) % 2 == 1;
-        std::promise<bool> stored;
-        history.record({{serial, "Writer", time, round % 100, false, charging},
-                           {serial + "-B", "Writer B", time, round % 100, false, charging}},
-            [&stored](bool ok) { stored.set_value(ok); });
-        if (!stored.get_future().get() || ::pwrite(acknowledgement, &round, sizeof round, 0) != sizeof round)
+    // The settings store's folder watcher waits in an event loop; this one never turns, nothing here reads hand edits.
+    QCoreApplication application(argc, argv);
+    corvane::ThreadClock clock;
+    const int acknowledgement = ::open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::optional<corvane::FileSettingsStore> settings;
+    std::optional<corvane::SqliteHistoryStore> history;
+    if (kind == "settings")
+        settings.emplace(std::filesystem::path(argv[2]), clock);
+    else
+        history.emplace(std::filesystem::path(argv[2]));
+    const std::string serial = kind == "history" ? argv[4] : "";
+    for (std::int64_t round = 0; acknowledgement >= 0; ++round) {
+        if (settings) {
+            settings->setValue("interval", round);
+            settings->setValue("device-" + std::to_string(round % 64), corvane::Date {std::chrono::seconds {round}});
+        } else {
+            const corvane::Date time {std::chrono::seconds {1'800'000'000 + round}};
+            const bool charging = (round / 100) % 2 == 1;
+            std::promise<bool> stored;
+            history->record({{serial, "Writer", time, round % 100, false, charging},
+                                {serial + "-B", "Writer B", time, round % 100, false, charging}},
+                [&stored](bool ok) { stored.set_value(ok); });
+            if (!stored.get_future().get())
+                return 1;
+        }
+        if (::pwrite(acknowledgement, &round, sizeof round, 0) != sizeof round)
             return 1;
     }
+    return 2;
 }

@@ -1,6 +1,5 @@
 #include "linux/SqliteHistoryStore.h"
 
-#include "linux/PrivateBus.h"
 #include "linux/SettingsFiles.h"
 
 #include <QTemporaryDir>
@@ -9,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <random>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <thread>
 
 namespace corvane {
 namespace {
@@ -240,38 +237,27 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
     GTEST_SKIP() << "not under ThreadSanitizer";
 #endif
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    const auto acknowledged = [&] {
-        std::int64_t round = -1;
-        std::ifstream(acknowledgements, std::ios::binary).read(reinterpret_cast<char*>(&round), sizeof round);
-        return round;
-    };
-    const char* kills = std::getenv("CORVANE_FAULT_KILLS");
-    const auto seed = std::random_device {}();
-    std::mt19937 random(seed);
-    for (int round = 0; round < (kills != nullptr ? std::atoi(kills) : 200) && !HasFailure(); ++round) {
-        SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
-        fs::remove(acknowledgements);
-        const auto serial = "KILLED-" + std::to_string(round);
-        const auto writer = test::startProcess(CORVANE_KILLED_WRITER,
-            {QString::fromStdString(m_file), QString::fromStdString(acknowledgements), QString::fromStdString(serial)});
-        // Killed only once it has stored something, so that every kill can lose something.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
-        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
-        writer->kill();
-        writer->waitForFinished();
-        const auto last = acknowledged();
-        ::testing::internal::CaptureStderr();
-        SqliteHistoryStore reader(m_file);
-        for (const auto& device : {serial, serial + "-B"}) {
-            const auto readings = readNow(reader, device);
-            ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
-            for (std::int64_t at = 0; at <= last; ++at) {
-                ASSERT_EQ(readings[static_cast<std::size_t>(at)].time, Date {seconds {1'800'000'000 + at}});
-                ASSERT_EQ(readings[static_cast<std::size_t>(at)].percent, at % 100);
+    const auto serial = [](int round) { return "KILLED-" + std::to_string(round); };
+    test::killWriterRepeatedly(
+        CORVANE_KILLED_WRITER, acknowledgements,
+        [&](int round) {
+            return QStringList {"history", QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
+                QString::fromStdString(serial(round))};
+        },
+        [&](int round, std::int64_t last) {
+            ::testing::internal::CaptureStderr();
+            SqliteHistoryStore reader(m_file);
+            for (const auto& device : {serial(round), serial(round) + "-B"}) {
+                const auto readings = readNow(reader, device);
+                ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
+                for (std::int64_t at = 0; at <= last; ++at) {
+                    const auto& stored = readings[static_cast<std::size_t>(at)];
+                    ASSERT_EQ(stored.time, Date {seconds {1'800'000'000 + at}});
+                    ASSERT_EQ(stored.percent, at % 100);
+                }
             }
-        }
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    }
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        });
     EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 
