@@ -1,7 +1,7 @@
-"""The built program on a simulated desktop, from the first warning to Ctrl-C: the notification's answer reaches the
-settings file, a new system locale the texts, AltGr counts as Alt. Clicks, menus and hiding on real panels:
-real_hosts_test.py. Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with scripts/ and tests/
-on PYTHONPATH."""
+"""The built program on a simulated desktop, from the first warning to Ctrl-C: the notification's answers reach
+the settings file, a wake a refresh, a new system locale the texts, AltGr counts as Alt. Clicks, menus and hiding
+on real panels: real_hosts_test.py. Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with
+scripts/ and tests/ on PYTHONPATH."""
 
 import json
 import os
@@ -37,12 +37,19 @@ def run(desktop, program, screenshots):
     sd.wait_for(desktop.tray_item, what="the tray item")
     note = sd.wait_for(desktop.posted_notifications, what="the low-battery notification")[0]
     assert (note["app"], note["summary"]) == ("Corvane", "Keyboard K380") and "12%" in note["body"], note
+    actions = dict(zip(note["actions"][0::2], note["actions"][1::2]))
+    assert set(actions) == {"REMIND_ACTION", "NEVER_ACTION"} and all(actions.values()), note["actions"]
     # Run from the build folder, where no theme holds its icon: the bundled drawing, by its file.
     assert note["icon"].startswith("file:///") and os.path.isfile(note["icon"][len("file://"):]), note["icon"]
     sd.wait_for(lambda: stored(keyboard + "4001-01-01T00:00:00Z"), what="the warning recorded")
     tomorrow = [(datetime.now(timezone.utc) + timedelta(days=n)).date().isoformat() for n in (1, 2)]  # or after
     desktop.answer(1, "REMIND_ACTION")
     sd.wait_for(lambda: any(keyboard + day + "T" in desktop.settings_text() for day in tomorrow), what="tomorrow")
+    desktop.answer(1, "NEVER_ACTION")
+    sd.wait_for(lambda: stored(keyboard + "4001-01-01T00:00:00Z"), what="the distant future stored")
+    reads = desktop.device_reads()
+    desktop.sleep_and_wake()
+    sd.wait_for(lambda: desktop.device_reads() > reads, what="a refresh after wake")
 
     # `localectl set-locale` to German: the texts follow without a restart (the
     # tooltip's "12 %" says that Corvane took it), the menu and its hint too.
