@@ -58,34 +58,11 @@ QString notificationIcon()
     return QUrl::fromLocalFile(file).toString();
 }
 
-// The program once its command line is read: its exit status. Sets `restart`
-// when it quit in order to start afresh.
-int runCorvane(int argc, char** argv, bool& restart)
+// The platform's adapters, the app over them and the tray, running until quit:
+// the exit status.
+int runUntilQuit(
+    QDBusConnection& sessionBus, QDBusConnection& systemBus, corvane::QtActivation& activation, bool& restart)
 {
-    // Before the toolkit starts any thread, so that none of them takes these signals.
-    corvane::QuitSignals::blockQuitSignals();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setDesktopFileName(QStringLiteral("corvane"));
-    QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
-    // Closing the device window leaves Corvane running in the tray.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    QDBusConnection sessionBus = QDBusConnection::sessionBus();
-    QDBusConnection systemBus = QDBusConnection::systemBus();
-    // Corvane still runs, but shows no device and misses sleep and wake: say why once.
-    if (!systemBus.isConnected())
-        std::cerr << "corvane: no D-Bus system bus; no devices can be read and sleep and wake go unnoticed\n";
-
-    // A second launch activates the running Corvane (which brings its tray
-    // item back when Alt is held) and ends.
-    corvane::QtActivation activation;
-    corvane::SingleInstance instance(sessionBus, [&activation] { activation.activate(); });
-    if (!instance.claim()) {
-        corvane::SingleInstance::activateRunning(sessionBus);
-        return 0;
-    }
-
     corvane::QtMainExecutor mainExecutor;
     corvane::ThreadClock clock;
     corvane::UPowerRegistry registry(systemBus);
@@ -125,6 +102,37 @@ int runCorvane(int argc, char** argv, bool& restart)
     corvane::LocaleWatcher locale(systemBus, QProcessEnvironment::systemEnvironment(), texts);
     QObject::connect(&locale, &corvane::LocaleWatcher::changed, &app, &corvane::CorvaneApp::retranslate);
     return QApplication::exec();
+}
+
+// The program once its command line is read: its exit status. Sets `restart`
+// when it quit in order to start afresh.
+int runCorvane(int argc, char** argv, bool& restart)
+{
+    // Before the toolkit starts any thread, so that none of them takes these signals.
+    corvane::QuitSignals::blockQuitSignals();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setDesktopFileName(QStringLiteral("corvane"));
+    QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
+    // Closing the device window leaves Corvane running in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QDBusConnection sessionBus = QDBusConnection::sessionBus();
+    QDBusConnection systemBus = QDBusConnection::systemBus();
+    // Corvane still runs, but shows no device and misses sleep and wake: say why once.
+    if (!systemBus.isConnected())
+        std::cerr << "corvane: no D-Bus system bus; no devices can be read and sleep and wake go unnoticed\n";
+
+    // A second launch activates the running Corvane (which brings its tray
+    // item back when Alt is held) and ends.
+    corvane::QtActivation activation;
+    corvane::SingleInstance instance(sessionBus, [&activation] { activation.activate(); });
+    if (!instance.claim()) {
+        corvane::SingleInstance::activateRunning(sessionBus);
+        return 0;
+    }
+
+    return runUntilQuit(sessionBus, systemBus, activation, restart);
 }
 
 } // namespace
