@@ -162,6 +162,9 @@ TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPath)
     m_upower->addKeyboards("many", 0, 200, 50);
     emitDevice("DeviceAdded", "many199");
     ASSERT_EQ(refreshes(), 1U);
+    // More than are ever asked for at once, all listed in UPower's order.
+    ASSERT_EQ(m_viewModel->devices().size(), 201U);
+    EXPECT_EQ(m_viewModel->devices().back().name, "Keyboard 199");
     EXPECT_EQ(propertyRules(), Paths {"*"});
     setProperties("many7", "{'Percentage': dbus.Double(6.0)}");
     EXPECT_EQ(refreshes(), 2U);
