@@ -59,9 +59,7 @@ TEST(QtTexts, TheInstalledThenTheEmbeddedLocaleTableThenEnglishThenTheKey)
 // native digits, bidirectional marks.
 TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
 {
-    for (const char* name : {"en_US", "de_DE", "fr_FR", "fr_CH", "tr_TR", "ar_EG", "ar_SA", "ar_MA", "fa_IR", "he_IL",
-             "hi_IN", "bn_BD", "mr_IN", "ja_JP", "zh_CN", "ru_RU", "sv_SE", "fi_FI", "nb_NO", "cs_CZ", "pl_PL", "eu_ES",
-             "ta_IN", "es_ES", "pt_BR", "my_MM", "ps_AF", "ur_PK", "C"}) {
+    for (const char* name : {"en_US", "de_DE", "fr_FR", "tr_TR", "ar_EG", "fa_IR", "he_IL", "bn_BD", "eu_ES", "C"}) {
         const QtTexts texts {QLocale(QString::fromLatin1(name))};
         // Each of these is in the table: the formatter is not what answers.
         EXPECT_NE(findPercentEntry(QLocale(QString::fromLatin1(name)).name().toStdString()), nullptr) << name;

@@ -19,9 +19,7 @@ TEST(SettingsFileCodecTest, FilesReadAsTheirValuesAndAreWrittenBackUnchanged)
              {"showMenuBar = false", "showMenuBar", false}, {"\"AA:BB\" = 2027-01-01T21:00:00Z", "AA:BB", kNinePm},
              {"\"O'B\" = 2027-01-01T23:00:00.00025+02:00", "O'B", kNinePm + microseconds(250)},
              {"K = 4001-01-01T00:00:00Z # warned", "K", kDistantFuture},
-             {"threshold = \"high\"", "threshold", OtherSetting {}},
              {"\"AA:BB\" = 1979-05-27T07:32:00", "AA:BB", OtherSetting {}},
-             {"interval = 2.5", "interval", OtherSetting {}},
              {"[window]\n\"a b\" = [1, { c = 'd' }]\n", "window", OtherSetting {}},
              {"interval = 60", "threshold", std::monostate {}}}) {
         SCOPED_TRACE(text);
@@ -47,8 +45,7 @@ TEST(SettingsFileCodecTest, FilesReadAsTheirValuesAndAreWrittenBackUnchanged)
 TEST(SettingsFileCodecTest, DatesAreWrittenToTheMicrosecondInUtcInAFileThatParsesWhateverTheKey)
 {
     const Date remind = kNinePm + microseconds(250);
-    for (const char* key :
-        {"AA:BB:CC:DD:EE:FF", "O'BRIEN", "'", "<B>&AMP;", "A.B", "K380 \\ 1", "\"Q\" = [X]", "ÄÖ'", "TAB\tNUL\x7f"}) {
+    for (const char* key : {"AA:BB:CC:DD:EE:FF", "O'BRIEN", "A.B", "K380 \\ 1", "\"Q\" = [X]", "ÄÖ'", "TAB\tNUL\x7f"}) {
         const auto text = SettingsFileCodec::encode({{key, *SettingsFileCodec::entryFor(remind)},
             {"interval", *SettingsFileCodec::entryFor(std::int64_t {60})}});
         EXPECT_NE(text.find("= 2027-01-01T21:00:00.00025Z"), std::string::npos) << text;
