@@ -11,7 +11,6 @@
 #include <toml++/toml.h>
 
 #include <atomic>
-#include <sys/mount.h>
 
 namespace corvane {
 namespace {
@@ -73,31 +72,6 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideBeforeAWrit
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
     ASSERT_EQ(keptAside(), 1U);
     EXPECT_EQ(test::contentOf(test::keptAside(m_file.parent_path()).front()), "threshold = [15\n");
-}
-
-// Injected (as root): a full disk, a 64 KiB tmpfs. Must hold: values live on in memory with one message, the
-// last complete file stays with no temporary beside it, and once writing works again everything is written.
-TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
-{
-    fs::create_directories(m_file.parent_path());
-    if (::mount("tmpfs", m_file.parent_path().c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
-    const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(m_file.parent_path().c_str(), MNT_DETACH); });
-    FileSettingsStore store(m_file, m_clock);
-    store.setValue("interval", std::int64_t {600});
-    std::ofstream(m_file.parent_path() / "filler") << std::string(1 << 20, 'f');
-    ::testing::internal::CaptureStderr();
-    for (int i = 0; i < 40; ++i)
-        store.setValue(std::string(100, 'A') + std::to_string(i), kDistantFuture);
-    store.setValue("interval", std::int64_t {900});
-    const auto message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    EXPECT_EQ(readInteger("interval"), 600);
-    EXPECT_EQ(store.value(std::string(100, 'A') + "39"), SettingValue(kDistantFuture));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_file.parent_path()), {}), 2);
-    fs::remove(m_file.parent_path() / "filler");
-    store.setValue("showMenuBar", true);
-    EXPECT_EQ(readInteger("interval"), 900);
 }
 
 // Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must
