@@ -10,9 +10,6 @@
 #include <unicode/measunit.h>
 #include <unicode/numberformatter.h>
 
-#include <atomic>
-#include <thread>
-
 namespace corvane {
 namespace {
 
@@ -64,24 +61,6 @@ TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
             EXPECT_EQ(texts.percent(value), expected) << name << " " << value;
         }
     }
-}
-
-// Read from another thread while the locale switches (ThreadSanitizer watches): each answer is whole.
-TEST(QtTexts, SwitchesLocalesWhileReadFromAnotherThread)
-{
-    QtTexts texts {QLocale(QLocale::English)};
-    std::atomic<bool> done = false;
-    std::thread reader([&] {
-        while (!done) {
-            const std::string text = texts.localized("Quit");
-            EXPECT_TRUE(text == "Quit" || text == "Beenden") << text;
-        }
-    });
-    for (int i = 0; i < 50; ++i)
-        texts.setLocales(QLocale(i % 2 ? QLocale::English : QLocale::German), QLocale(QLocale::German));
-    done = true;
-    reader.join();
-    EXPECT_EQ(texts.localized("Quit"), "Quit");
 }
 
 } // namespace
