@@ -18,7 +18,6 @@ UPowerDevice kb(
 // The same keyboard as the kernel's HID battery: no serial, the address in its path, charging.
 const UPowerDevice kKernel = kb(70,
     [](auto& d) { d.model = "Kernel", d.serial = "", d.nativePath = "hid-aa:bb:cc:dd:ee:01-battery", d.state = 1U; });
-const UPowerDevice kBlueZUnknownState = kb(71, [](auto& d) { d.state = 0U; });
 
 // Each entry as "<class> <product> <serial> <percent> <status flags> <low> <behaviour>", "-" for a property
 // the entry lacks.
@@ -59,19 +58,16 @@ TEST(UPowerDeviceMapping, GivesOneEntryPerInputDeviceInTheOrderFirstSeen)
         {"touchpad full", {kb(55, [](auto& d) { d.type = 14U, d.batteryLevel = 8U; })},
             {"BNB K AA:BB:CC:DD:EE:01 55 - ok Mouse"}},
         {"keyboard with a level", {kb(55, [](auto& d) { d.batteryLevel = 3U; })}, {"App K AA:BB:CC:DD:EE:01 55 0 - -"}},
-        {"mouse without a level", {kb(55, [](auto& d) { d.type = 5U; })}, {"App K AA:BB:CC:DD:EE:01 55 0 - -"}},
         // Zero is a reading only once the state is known.
         {"empty", {kb(0, [](auto& d) { d.state = 3U; })}, {"App K AA:BB:CC:DD:EE:01 0 0 - -"}},
         {"just connected", {kb(0, [](auto& d) { d.state = 0U; })}, {"App K AA:BB:CC:DD:EE:01 - 0 - -"}},
-        // The kernel's and BlueZ's battery of one keyboard are one device, in either order; the charging one wins.
-        {"kernel first", {kKernel, kBlueZUnknownState}, {"App Kernel AA:BB:CC:DD:EE:01 70 3 - -"}},
-        {"kernel second", {kBlueZUnknownState, kKernel}, {"App Kernel AA:BB:CC:DD:EE:01 70 3 - -"}},
+        // The kernel's and BlueZ's battery of one keyboard are one device; the charging one wins.
+        {"kernel first", {kKernel, kb(71, [](auto& d) { d.state = 0U; })}, {"App Kernel AA:BB:CC:DD:EE:01 70 3 - -"}},
         {"seen twice", {seen("S2", 50, 0), seen("S0", 50, 0), seen("S2", 51, 1), seen("S0", 51, 1)},
             {"App K S2 51 3 - -", "App K S0 51 3 - -"}},
-        {"not input peripherals, or without an identity",
-            {kb(50, [](auto& d) { d.type = 2U; }), kb(50, [](auto& d) { d.powerSupply = true; }),
-                kb(50, [](auto& d) { d.isPresent = false; }), kb(50, [](auto& d) { d.isPresent.reset(); }),
-                kb(50, [](auto& d) { d.type.reset(); }),
+        // Other kinds of device, and devices left absent or half-read, are the fuzzer's (fuzz/).
+        {"a laptop battery, or without an identity",
+            {kb(50, [](auto& d) { d.type = 2U; }),
                 kb(50, [](auto& d) { d.serial = "", d.nativePath = "hid-0003:046D:C52B.0005-battery"; }),
                 kb(50, [](auto& d) { d.serial = "", d.nativePath = "/x/aa:bb:cc:dd:ee:ff0-battery"; })},
             {}},
@@ -101,7 +97,6 @@ TEST(UPowerDeviceMapping, OnlyTheMachinesOwnSuppliesAreNotWorthListeningTo)
     const std::vector<std::tuple<const char*, UPowerDevice, bool, bool>> cases {{"keyboard", kb(50), true, true},
         {"not read", UPowerDevice {}, true, true},
         {"laptop battery", kb(50, [](auto& d) { d.type = 2U, d.powerSupply = true; }), false, false},
-        {"line power", kb(50, [](auto& d) { d.type = 1U; }), false, false},
         {"kernel HID battery", kb(50, [](auto& d) { d.type = 2U; }), false, true}};
     for (const auto& [what, device, could, worth] : cases) {
         EXPECT_EQ(UPowerDeviceMapping::couldList(device), could) << what;
