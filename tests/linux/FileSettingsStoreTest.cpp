@@ -25,11 +25,6 @@ protected:
     {
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
     }
-    void write(const std::string& text)
-    {
-        fs::create_directories(m_file.parent_path());
-        std::ofstream(m_file) << text;
-    }
 
     ThreadClock m_clock;
     QTemporaryDir m_folder;
@@ -41,7 +36,8 @@ protected:
 // edit in progress), and is then set aside with a message.
 TEST_F(FileSettingsStoreTest, AFreshBrokenFileIsSetAsideOnceSettled)
 {
-    write("interval = 60\nthreshold = [\n");
+    fs::create_directories(m_file.parent_path());
+    std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
     ::testing::internal::CaptureStderr();
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(keptAside(), 0U) << "judged before it settled";

@@ -50,7 +50,6 @@ constexpr const char* kEscaped = "&lt;i&gt;Mouse&lt;/i&gt; &amp; co";
 INSTANTIATE_TEST_SUITE_P(Servers, NotificationPost,
     ::testing::Values(PostCase {kPlain, false, 0, kBody, "sound-name"},
         PostCase {kMarkup, false, 0, kEscaped, "sound-name"}, PostCase {kUnknown, false, 0, kEscaped, "sound-name"},
-        PostCase {kPlain, true, 26, kBody, "sound-name"},
         PostCase {kPlain, true, notification::kPresentBanner, kBody, "suppress-sound"},
         PostCase {kPlain, true, notification::kPresentSound, kBody, nullptr}));
 
