@@ -389,6 +389,7 @@ TEST(PopupPlacementTest, LiesAgainstThePanelsEdgeCentredOnTheItemAndWithinTheAre
         QPoint expected;
     } table[] = {
         {"bottom", {900, 772, 24, 24}, anywhere, {0, 0, 1280, 768}, {771, 552}},
+        {"top", {600, 4, 24, 24}, anywhere, {0, 32, 1280, 768}, {471, 32}},
         {"left", {4, 600, 24, 24}, anywhere, {32, 0, 1248, 800}, {32, 503}},
         {"right, item at the top", {1252, 4, 24, 24}, anywhere, {0, 0, 1248, 800}, {968, 0}},
         {"no geometry, pointer on a bottom panel", {}, {640, 790}, {0, 0, 1280, 768}, {500, 552}},
