@@ -16,8 +16,7 @@ class DesktopFaults(unittest.TestCase):
     def setUp(self):
         self.desktop = sd.SimulatedDesktop(with_display=False)
         self.addCleanup(self.desktop.stop)
-        self.printed = lambda: "(not launched)"
-        self.addCleanup(lambda: print("Corvane printed:\n" + self.printed()))
+        self.addCleanup(lambda: print("Corvane printed:\n" + getattr(self, "printed", lambda: "(not launched)")()))
 
     def launch(self):
         corvane, self.printed = launch_logged(self.desktop, PROGRAM, QT_QPA_PLATFORM="offscreen")

@@ -19,6 +19,7 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
@@ -366,7 +367,9 @@ TEST_F(CorvaneAppTest, TrayIconOfALightOrDarkSchemeStandsOutAtThreeToOneOnItsPan
     for (const auto& row : table) {
         app->setColorScheme(row.scheme);
         const QPixmap changed = app->trayIcon()->icon().pixmap(QSize(32, 22));
-        app->setTrayAvailable(true); // the host restarts: the fresh item keeps the scheme
+        const QPointer<QSystemTrayIcon> before = app->trayIcon();
+        app->setTrayAvailable(true); // the host restarts: a fresh item registers with it, in the scheme
+        EXPECT_TRUE(before.isNull());
         for (const QPixmap& icon : {changed, app->trayIcon()->icon().pixmap(QSize(32, 22))}) {
             // The battery's outline alone is some 60 pixels.
             EXPECT_GE(standingOut(icon, row.readsOn), 60) << int(row.scheme);
