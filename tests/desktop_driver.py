@@ -9,8 +9,7 @@ import simulated_desktop as sd
 TOGGLE_ITEM = ("Down", "Down", "Down", "Down", "Return")  # the menu's Hide/Show Tray Icon
 
 
-def launch_logged(desktop, program, name="corvane", **environment):
-    """Launches `program` with its output added to `name`.log; returns it and a reader of that log."""
+def launch_logged(desktop, program, name="corvane", **environment):  # the process and a reader of its log
     path = os.path.join(desktop.folder, name + ".log")
     with open(path, "a") as log:
         process = desktop.launch(program, log, subprocess.STDOUT, **environment)
@@ -21,8 +20,7 @@ def launch_logged(desktop, program, name="corvane", **environment):
     return process, printed
 
 
-def ends(process, status=0):
-    """Whether `process` ends by itself, within a minute, with `status`."""
+def ends(process, status=0):  # by itself, within a minute
     return process.wait(timeout=60 * sd.TIME_SCALE) == status
 
 
@@ -37,8 +35,7 @@ def open_window(desktop, click_item=click_simulated_item):
     return sd.wait_for(desktop.window_id, what="the device window")
 
 
-def point_at(desktop, window, x, y, *then):
-    """Moves the pointer to (x, y) in `window`, negative from its right or bottom edge."""
+def point_at(desktop, window, x, y, *then):  # negative x, y from the right or bottom edge
     width, height = desktop.window_size(window)
     desktop.xdotool("mousemove", "--window", window, str(x % width), str(y % height), *then)
 
@@ -51,8 +48,8 @@ def choose_from_menu(desktop, *keys, click_item=click_simulated_item):
 
 
 def hide_and_bring_back(desktop, program, shown, held=(), hint="Hide Tray Icon", click_item=click_simulated_item):
-    """Hides the item and closes the hint; a second launch with `held` keys brings it back, at once with Alt,
-    else through the window it opens. `shown(bool)`: the item is stored and offered so."""
+    """Hidden through the menu, hint closed, a second launch with `held` keys brings the item back: at once with
+    Alt, else through the window it opens. `shown(bool)`: the item is stored and offered so."""
     choose_from_menu(desktop, *TOGGLE_ITEM, click_item=click_item)
     sd.wait_for(lambda: shown(False), what="the item hidden")
     note = sd.wait_for(lambda: desktop.window_id(hint), what="how to bring the item back")
@@ -73,8 +70,7 @@ def hide_and_bring_back(desktop, program, shown, held=(), hint="Hide Tray Icon",
     assert not held or desktop.window_id() is None, f"{held}: the item comes back, no window opens"
 
 
-def main(run, **desktop_options):
-    """`run(desktop, program, screenshots)` on a desktop of its own, from `<test> <program> <screenshots>`."""
+def main(run, **desktop_options):  # run(desktop, program, screenshots) from `<test> <program> <screenshots>`
     os.makedirs(sys.argv[2], exist_ok=True)
     with sd.SimulatedDesktop(**desktop_options) as desktop:
         run(desktop, sys.argv[1], sys.argv[2])

@@ -1,7 +1,5 @@
-"""The built program on a simulated desktop, from the first warning to Ctrl-C: the notification's answers reach
-the settings file, a wake a refresh, a new system locale the texts, AltGr counts as Alt. Clicks, menus and hiding
-on real panels: real_hosts_test.py. Usage: end_to_end_test.py <path of corvane> <folder for screenshots>, with
-scripts/ and tests/ on PYTHONPATH."""
+"""From the first warning to Ctrl-C: the notification's answers in the settings file, a refresh after wake, a new
+system locale followed live, AltGr as Alt. Usage: end_to_end_test.py <corvane> <folder for screenshots>."""
 
 import json
 import os
@@ -24,13 +22,8 @@ def run(desktop, program, screenshots):
     def shown(value):
         return stored(f"showMenuBar = {str(value).lower()}") and (desktop.tray_item() is not None) == value
 
-    def tooltip():  # its title and text
-        return "".join(desktop.tray_item().Get("org.kde.StatusNotifierItem", "ToolTip",
-                                               dbus_interface=dbus.PROPERTIES_IFACE)[2:])
-
     keyboard = '"%s" = ' % sd.DEMO_DEVICES[0][1]["Serial"]  # its key in the settings file
     desktop.add_demo_devices()
-    # The system's locale as systemd-localed publishes it, the same as the environment's.
     desktop._start_mock("localed", LOCALE1, desktop.system_bus, ["--template", LOCALED, "-p", json.dumps(
         {"locale": ["LANG=" + desktop.environment()["LANG"]]})])
     corvane = desktop.launch(program, LC_ALL=None, LC_MESSAGES=None)
@@ -39,7 +32,6 @@ def run(desktop, program, screenshots):
     assert (note["app"], note["summary"]) == ("Corvane", "Keyboard K380") and "12%" in note["body"], note
     actions = dict(zip(note["actions"][0::2], note["actions"][1::2]))
     assert set(actions) == {"REMIND_ACTION", "NEVER_ACTION"} and all(actions.values()), note["actions"]
-    # Run from the build folder, where no theme holds its icon: the bundled drawing, by its file.
     assert note["icon"].startswith("file:///") and os.path.isfile(note["icon"][len("file://"):]), note["icon"]
     sd.wait_for(lambda: stored(keyboard + "4001-01-01T00:00:00Z"), what="the warning recorded")
     tomorrow = [(datetime.now(timezone.utc) + timedelta(days=n)).date().isoformat() for n in (1, 2)]  # or after
@@ -51,11 +43,11 @@ def run(desktop, program, screenshots):
     desktop.sleep_and_wake()
     sd.wait_for(lambda: desktop.device_reads() > reads, what="a refresh after wake")
 
-    # `localectl set-locale` to German: the texts follow without a restart (the
-    # tooltip's "12 %" says that Corvane took it), the menu and its hint too.
+    # `localectl set-locale` to German: the tooltip's "12 %" and the hint follow without a restart.
     desktop.system_bus.get_object(LOCALE1, "/org/freedesktop/locale1").Set(
         LOCALE1, "Locale", dbus.Array(["LANG=de_DE.UTF-8"], signature="s"), dbus_interface=dbus.PROPERTIES_IFACE)
-    sd.wait_for(lambda: "12\u00a0%" in tooltip(), what="the German tooltip")
+    sd.wait_for(lambda: "12\u00a0%" in "".join(desktop.tray_item().Get(  # its title and text
+        "org.kde.StatusNotifierItem", "ToolTip", dbus_interface=dbus.PROPERTIES_IFACE)[2:]), what="the German tooltip")
     hide_and_bring_back(desktop, program, shown, held=("ISO_Level3_Shift",), hint="Symbol im Infobereich ausblenden")
     window = open_window(desktop)
     time.sleep(0.5)  # painting; the picture is for people, nothing is asserted on it

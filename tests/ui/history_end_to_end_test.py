@@ -1,6 +1,5 @@
-"""The built program over a seeded battery history: the row's tooltip (as a screen reader reads it), the history
-window in light and dark, the file kept and consistent at each quit. Usage: history_end_to_end_test.py <corvane>
-<folder for screenshots>."""
+"""Over a seeded history: the row's tooltip as a screen reader reads it, the history window in light and dark, the
+file kept and consistent at each quit. Usage: history_end_to_end_test.py <corvane> <folder for screenshots>."""
 
 import contextlib
 import os
@@ -23,8 +22,7 @@ def seed(path):
     return history_seed.write(path, [(SERIAL, "Keyboard K380", readings)])
 
 
-def stored(path):
-    """How many readings, each device's latest (serial, percent, flags), and SQLite's verdict on the file."""
+def stored(path):  # how many readings, each device's latest (serial, percent, flags), SQLite's verdict
     with contextlib.closing(sqlite3.connect(path)) as database:
         latest = database.execute("SELECT d.serial, r.percent, r.flags FROM readings AS r JOIN devices AS d ON"
                                   " d.id = r.device WHERE r.rowid IN (SELECT max(rowid) FROM readings GROUP BY device)")
@@ -34,8 +32,7 @@ def stored(path):
 
 def run(desktop, program, screenshots):
     def session(palette, theme):
-        # The GTK theme's palette, as on a GNOME desktop; GTK's own accessibility bridge has nothing to show.
-        corvane = desktop.launch(program, QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME=theme, NO_AT_BRIDGE="1")
+        corvane = desktop.launch(program, QT_QPA_PLATFORMTHEME="gtk3", GTK_THEME=theme, NO_AT_BRIDGE="1")  # as on GNOME
         window, windows = open_window(desktop), len(desktop.visible_windows())
         point_at(desktop, window, 60, 20)
         point_at(desktop, window, 60, 50)  # the keyboard's row; a move within the window wakes the tooltip
@@ -62,12 +59,10 @@ def run(desktop, program, screenshots):
         desktop.add_device(name, properties)
 
     first = session("light", "Adwaita")
-    # The keyboard's 40 % is its last stored reading: only the charging mouse and the trackpad are new.
     latest = {(SERIAL, 40, 0), (sd.DEMO_DEVICES[1][1]["Serial"], 80, 1), (sd.DEMO_DEVICES[2][1]["Serial"], 55, 0)}
-    assert first == (seeded + 2, latest, [("ok",)]), first
-    # Started again, it reads its history back: the same estimate, nothing recorded twice.
+    assert first == (seeded + 2, latest, [("ok",)]), first  # the keyboard's 40 % was stored: two new readings
     second = session("dark", "Adwaita:dark")
-    assert second == first, second
+    assert second == first, second  # the history read back: the same estimate, nothing recorded twice
 
 
 if __name__ == "__main__":

@@ -1,5 +1,4 @@
-"""The built program on Xvfb among xfwm4, xfce4-panel's status tray (top and dark, then bottom and light), tint2's
-XEmbed tray and dunst. Usage: real_hosts_test.py <corvane> <folder for screenshots>; exits 77 if one is missing."""
+"""Among xfwm4, xfce4-panel's tray (top, dark; bottom, light), tint2's XEmbed tray and dunst; 77 if one is missing."""
 
 import glob
 import os
@@ -15,7 +14,6 @@ from desktop_driver import hide_and_bring_back
 
 XFCONFD = next(iter(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")), "xfconfd")  # Debian's, under the multiarch folder
 HOSTS = (XFCONFD, "xfwm4", "xfce4-panel", "xfconf-query", "tint2", "dunst", "dunstctl")
-# One panel of the status tray alone, across the top of the screen, in a solid dark grey.
 XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
 <channel name="xfce4-panel" version="1.0">
   <property name="configver" type="int" value="2"/>
@@ -35,7 +33,7 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
   </property>
   <property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/></property>
 </channel>
-"""
+"""  # one panel of the status tray alone, across the top of the screen, in a solid dark grey
 TINT2RC = """panel_items = S
 panel_size = 100% 30
 panel_position = bottom center horizontal
@@ -46,8 +44,7 @@ systray_icon_size = 22
 AWAY = ("mousemove", "640", "400")  # off the panel: no tooltip of the panel's comes or goes
 
 
-def contrast(a, b):
-    """WCAG's contrast ratio of two sRGB colours given as 0-255 triples."""
+def contrast(a, b):  # WCAG's ratio of two sRGB colours as 0-255 triples
     def luminance(colour):
         linear = [(v / 12.92) if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4 for v in (c / 255 for c in colour)]
         return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
@@ -64,8 +61,7 @@ class Desktop(sd.SimulatedDesktop):
     def run(self, *argv):
         return subprocess.run(argv, env=self.environment(), capture_output=True, text=True, check=True).stdout
 
-    def panel(self):
-        """The panel's box: the screen's (1280 x 800) outside the work area that the window manager leaves."""
+    def panel(self):  # the box of the screen (1280 x 800) outside the work area
         def workarea():
             return tuple(int(v) for v in re.findall(r"\d+", self.run("xprop", "-root", "_NET_WORKAREA"))[:4])
         _, y, _, height = sd.wait_for(lambda: workarea()[3] < 800 and workarea(), what="a panel's strut")
@@ -81,9 +77,7 @@ class Desktop(sd.SimulatedDesktop):
         return list(self.session_bus.get_object(sd.WATCHER, sd.WATCHER_PATH).Get(
             sd.WATCHER, "RegisteredStatusNotifierItems", dbus_interface="org.freedesktop.DBus.Properties"))
 
-    def item_on_panel(self, path):
-        """Screenshot at `path`; the box of what stands out at 3:1 from the panel's commonest colour on it,
-        that colour and how many pixels stand out."""
+    def item_on_panel(self, path):  # the box of what stands out at 3:1 from the panel's commonest colour, it, a count
         self.screenshot(path)
         x, y, width, height = self.panel()
         data = subprocess.run(["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
@@ -178,19 +172,16 @@ def run(desktop, program, shots):
     desktop.start("dunst", ["dunst"])
     sd.wait_for(lambda: desktop.session_bus.name_has_owner(sd.NOTIFICATIONS), what="dunst")
 
-    # As a session's autostart does: Corvane first, the panel a moment later.
     desktop.add_demo_devices()
-    corvane = desktop.launch(program)
+    corvane = desktop.launch(program)  # as a session's autostart does: Corvane first, the panel a moment later
     stand_in(True)
     panel = start_xfce_panel()
 
-    # The low keyboard's notification in dunst (its answers: tests/ui/end_to_end_test.py).
     sd.wait_for(lambda: int(desktop.run("dunstctl", "count", "displayed")) > 0, what="the notification shown")
-    desktop.screenshot(os.path.join(shots, "dunst-notification.png"))
+    desktop.screenshot(os.path.join(shots, "dunst-notification.png"))  # its answers: end_to_end_test.py
 
     check_panel("xfce-top-dark", "top")
-    # The panel restarts, at the bottom and light: the item comes back.
-    sd.terminate(panel)
+    sd.terminate(panel)  # it restarts, at the bottom and light: the item comes back
     stand_in(True)  # the window stands in while there is no tray
     desktop.run("xfconf-query", "-c", "xfce4-panel", "-p", "/panels/panel-1/position", "-s", "p=10;x=0;y=0")
     light = ["-t", "double", "-s", "0.93"] * 3 + ["-t", "double", "-s", "1"]
@@ -198,8 +189,7 @@ def run(desktop, program, shots):
     panel = start_xfce_panel()
     hide_and_bring_back_on("xfce-bottom-light", check_panel("xfce-bottom-light", "bottom", grow=True), "Alt_L")
 
-    # Another kind of tray replaces it: tint2's XEmbed tray. AltGr: tests/ui/end_to_end_test.py.
-    sd.terminate(panel)
+    sd.terminate(panel)  # another kind of tray replaces it: tint2's XEmbed tray. AltGr: end_to_end_test.py
     stand_in(True)  # the window stands in while there is no tray
     desktop.start("tint2", ["tint2", "-c", os.path.join(desktop.folder, "tint2rc")])
     stand_in(False)

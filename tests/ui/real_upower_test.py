@@ -1,5 +1,4 @@
-"""The real upowerd over umockdev's kernel batteries: a keyboard's drop in the kernel alone (no timer, no
-window) brings Corvane's one warning. Usage: real_upower_test.py <path of corvane>, with scripts/ on PYTHONPATH."""
+"""The real upowerd over umockdev's batteries: a keyboard's drop in the kernel alone brings one warning."""
 
 import sys
 import time

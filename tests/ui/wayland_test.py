@@ -1,5 +1,5 @@
-"""The built program on a headless weston without X11, on Qt's Wayland platform asked for or chosen by itself: its
-window without a tray, its item over D-Bus with one; SIGTERM ends it with status 0. Usage: wayland_test.py <corvane>."""
+"""On a headless weston without X11, Qt's Wayland platform asked for or not: the window without a tray, the item
+with one; SIGTERM ends it with status 0. Usage: wayland_test.py <corvane>."""
 
 import os
 import re
@@ -16,15 +16,13 @@ WINDOW = [r'xdg_toplevel@\d+\.set_title\("Corvane"\)', r'xdg_surface@\d+\.config
           r'wl_surface@\d+\.attach\(wl_buffer@']
 
 
-def run(desktop, program, platform, shown, session):
-    """Corvane with QT_QPA_PLATFORM `platform` (None: unset) until `shown(its printed Wayland protocol)`."""
+def run(desktop, program, platform, shown, session):  # QT_QPA_PLATFORM=platform (None: unset) until shown(log)
     corvane, printed = launch_logged(desktop, program, "corvane-%s" % platform, QT_QPA_PLATFORM=platform,
                                      DISPLAY=None, XDG_SESSION_TYPE="wayland", WAYLAND_DEBUG="client", **session)
     try:
         sd.wait_for(lambda: corvane.poll() is not None or shown(printed()), what="the window, or the tray item")
         assert corvane.poll() is None, "Corvane ended early:\n" + printed()[-3000:]
-        status = sd.terminate(corvane, timeout=60)
-        assert status == 0, "SIGTERM ends Corvane with status 0, not %d:\n%s" % (status, printed()[-3000:])
+        assert sd.terminate(corvane, timeout=60) == 0, "SIGTERM ends Corvane with status 0:\n" + printed()[-3000:]
         return printed()
     finally:
         sd.terminate(corvane)
