@@ -11,6 +11,7 @@
 #include <toml++/toml.h>
 
 #include <atomic>
+#include <sys/mount.h>
 
 namespace corvane {
 namespace {
@@ -26,6 +27,12 @@ protected:
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
     }
 
+    void write(const std::string& text)
+    {
+        fs::create_directories(m_file.parent_path());
+        std::ofstream(m_file) << text;
+    }
+
     ThreadClock m_clock;
     QTemporaryDir m_folder;
     // Two folders that do not exist yet, as on a first run.
@@ -36,8 +43,7 @@ protected:
 // edit in progress), and is then set aside with a message.
 TEST_F(FileSettingsStoreTest, AFreshBrokenFileIsSetAsideOnceSettled)
 {
-    fs::create_directories(m_file.parent_path());
-    std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
+    write("interval = 60\nthreshold = [\n");
     ::testing::internal::CaptureStderr();
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(keptAside(), 0U) << "judged before it settled";
@@ -68,6 +74,51 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideBeforeAWrit
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
     ASSERT_EQ(keptAside(), 1U);
     EXPECT_EQ(test::contentOf(test::keptAside(m_file.parent_path()).front()), "threshold = [15\n");
+}
+
+// Injected: a 50 MB file from long ago. Must hold: it is set aside whole, unread, and a small file replaces it.
+TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
+{
+    write("interval = 60\n" + std::string(50'000'000, '#'));
+    fs::last_write_time(m_file, fs::file_time_type::clock::now() - hours(1));
+    FileSettingsStore store(m_file, m_clock);
+    EXPECT_EQ(store.value("interval"), SettingValue());
+    store.setValue("threshold", std::int64_t {15});
+    EXPECT_EQ(fs::file_size(test::keptAside(m_file.parent_path()).at(0)), 50'000'014U);
+    EXPECT_LT(fs::file_size(m_file), 1024U);
+}
+
+// Injected: no folder can be made (a file stands in the way; as root, permissions stop nothing), later a
+// full disk (a 64 KiB tmpfs). Must hold: values live on in memory with one message, the last complete file
+// stays with no temporary beside it, and once writing works again everything is written.
+TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
+{
+    fs::create_directories(m_file.parent_path().parent_path());
+    std::ofstream(m_file.parent_path().string()) << "in the way";
+    FileSettingsStore store(m_file, m_clock);
+    ::testing::internal::CaptureStderr();
+    store.setValue("threshold", std::int64_t {25});
+    store.setValue("interval", std::int64_t {120});
+    const auto message = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(store.value("threshold"), SettingValue(std::int64_t {25}));
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    fs::remove(m_file.parent_path());
+    fs::create_directories(m_file.parent_path());
+    if (::mount("tmpfs", m_file.parent_path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(m_file.parent_path().c_str(), MNT_DETACH); });
+    store.setValue("interval", std::int64_t {600});
+    std::ofstream(m_file.parent_path() / "filler") << std::string(1 << 20, 'f');
+    for (int i = 0; i < 40; ++i)
+        store.setValue(std::string(100, 'A') + std::to_string(i), kDistantFuture);
+    store.setValue("interval", std::int64_t {900});
+    EXPECT_EQ(readInteger("interval"), 600);
+    EXPECT_EQ(store.value(std::string(100, 'A') + "39"), SettingValue(kDistantFuture));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_file.parent_path()), {}), 2);
+    fs::remove(m_file.parent_path() / "filler");
+    store.setValue("showMenuBar", true);
+    EXPECT_EQ(readInteger("interval"), 900);
+    EXPECT_EQ(readInteger("threshold"), 25);
 }
 
 // Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must

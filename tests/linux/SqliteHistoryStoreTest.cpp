@@ -137,6 +137,41 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
     EXPECT_EQ(levels(restarted, "B"), "7");
 }
 
+// On the program's shared worker the store may go before its queued work has run.
+TEST_F(SqliteHistoryStoreTest, OnASharedWorkerQueuedWorkOutlivesTheStore)
+{
+    SerialExecutor worker;
+    std::promise<void> gate;
+    worker.post([held = gate.get_future().share()] { held.wait(); });
+    std::promise<bool> stored;
+    {
+        SqliteHistoryStore store(m_file, worker);
+        store.record({reading("K1", kToday, 50)}, [&stored](bool ok) { stored.set_value(ok); });
+    }
+    gate.set_value();
+    EXPECT_TRUE(stored.get_future().get());
+    SqliteHistoryStore reopened(m_file, worker);
+    EXPECT_EQ(levels(reopened, "K1"), "50");
+}
+
+// Injected: a file where the folder should be. Must hold: nothing stored, one message, nothing thrown; once the
+// folder can be made, history goes on.
+TEST_F(SqliteHistoryStoreTest, WithoutItsFolderTheHistoryPausesAndResumes)
+{
+    fs::create_directories(m_file.parent_path().parent_path());
+    std::ofstream(m_file.parent_path().string()) << "in the way";
+    ::testing::internal::CaptureStderr();
+    SqliteHistoryStore store(m_file);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(recordNow(store, {reading("A", kToday, 40 + i)}));
+    EXPECT_TRUE(readNow(store, "A").empty());
+    fs::remove(m_file.parent_path());
+    EXPECT_TRUE(recordNow(store, {reading("A", kToday, 50)}));
+    const auto message = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_EQ(levels(store, "A"), "50");
+}
+
 // Injected: SIGKILL of a writer at a random moment, CORVANE_FAULT_KILLS times (200 by default). Must
 // hold: the database opens as it is (nothing kept aside) and holds every acknowledged reading.
 TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedReading)
