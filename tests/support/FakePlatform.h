@@ -287,18 +287,14 @@ struct FakeApplication final : Application {
     int terminations = 0;
 };
 
-// A calendar in UTC whose next day is 24 hours on, or none when `failNextDay`.
+// A calendar in UTC whose next day is 24 hours on.
 struct FakeCalendar final : Calendar {
     using Days = std::chrono::days;
     Date now() const override { return current; }
     bool isDateInToday(Date date) const override { return floor<Days>(date) == floor<Days>(current); }
-    std::optional<Date> sameTimeNextDay(Date date) const override
-    {
-        return failNextDay ? std::nullopt : std::optional(date + Days(1));
-    }
+    std::optional<Date> sameTimeNextDay(Date date) const override { return date + Days(1); }
 
     Date current {std::chrono::sys_days {std::chrono::year {2026} / 6 / 15} + std::chrono::hours(12)};
-    bool failNextDay = false;
 };
 
 // Texts from a table (a missing key reads as itself); percentages as "<n>%".
