@@ -161,8 +161,7 @@ private:
 
 using Properties = std::map<std::string, RegistryValue>;
 
-// Hand-made entries per service class. Counts the sessions opened and the
-// registry objects still alive, so tests can see that nothing leaks.
+// Hand-made entries per service class.
 class FakeRegistry final : public Registry {
 public:
     void setEntries(const std::string& className, std::vector<Properties> entries)
@@ -170,18 +169,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_entries[className] = std::move(entries);
     }
-    std::unique_ptr<RegistrySession> openSession() override
-    {
-        ++m_sessionsOpened;
-        return std::make_unique<Handle>(*this);
-    }
+    std::unique_ptr<RegistrySession> openSession() override { return std::make_unique<Handle>(*this); }
     Subscription observeChanges(Job) override { return {}; } // never reports one
-    int sessionsOpened() const { return m_sessionsOpened; }
-    int objectsAlive() const { return static_cast<int>(m_alive.use_count()) - 1; }
 
 private:
-    // Plays every handle the registry hands out (session, iterator over a class's
-    // entries, entry) and holds the registry's token meanwhile.
+    // Plays every handle the registry hands out: session, iterator over a class's entries, entry.
     class Handle final : public RegistrySession, public RegistryIterator, public RegistryEntry {
     public:
         Handle(FakeRegistry& registry, std::vector<Properties> entries = {}, Properties properties = {})
@@ -209,7 +201,6 @@ private:
 
     private:
         FakeRegistry& m_registry;
-        std::shared_ptr<int> m_alive = m_registry.m_alive;
         std::vector<Properties> m_entries;
         std::size_t m_next = 0;
         Properties m_properties;
@@ -217,8 +208,6 @@ private:
 
     std::mutex m_mutex;
     std::map<std::string, std::vector<Properties>> m_entries;
-    std::atomic<int> m_sessionsOpened {0};
-    std::shared_ptr<int> m_alive = std::make_shared<int>(); // shared by every object handed out
 };
 
 // Answers on the caller's thread, the permission request with a grant unless
@@ -298,18 +287,14 @@ struct FakeApplication final : Application {
     int terminations = 0;
 };
 
-// A calendar in UTC whose next day is 24 hours on, or none when `failNextDay`.
+// A calendar in UTC whose next day is 24 hours on.
 struct FakeCalendar final : Calendar {
     using Days = std::chrono::days;
     Date now() const override { return current; }
     bool isDateInToday(Date date) const override { return floor<Days>(date) == floor<Days>(current); }
-    std::optional<Date> sameTimeNextDay(Date date) const override
-    {
-        return failNextDay ? std::nullopt : std::optional(date + Days(1));
-    }
+    std::optional<Date> sameTimeNextDay(Date date) const override { return date + Days(1); }
 
     Date current {std::chrono::sys_days {std::chrono::year {2026} / 6 / 15} + std::chrono::hours(12)};
-    bool failNextDay = false;
 };
 
 // Texts from a table (a missing key reads as itself); percentages as "<n>%".
