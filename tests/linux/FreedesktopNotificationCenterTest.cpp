@@ -8,6 +8,8 @@
 #include <QDBusArgument>
 #include <QTest>
 
+#include <atomic>
+
 namespace corvane {
 namespace {
 
@@ -18,8 +20,13 @@ public:
     {
         completion(options);
     }
-    void didReceive(const NotificationResponse&, std::function<void()> completion) override { completion(); }
+    void didReceive(const NotificationResponse& response, std::function<void()> completion) override
+    {
+        answers.emplace_back(response.actionIdentifier, response.request.content.userInfo.at("device"));
+        completion();
+    }
     std::uint32_t options = 0;
+    std::vector<std::pair<std::string, std::string>> answers; // action, device
 };
 
 struct PostCase {
@@ -30,20 +37,33 @@ struct PostCase {
     const char* soundHint; // nullptr: not posted
 };
 
-class NotificationPost : public ::testing::TestWithParam<PostCase> {
-protected:
-    test::PrivateBus m_bus;
-    test::DBusMock m_server {m_bus, QStringLiteral("notification_daemon"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications")};
-    PresentingDelegate m_delegate;
-    FreedesktopNotificationCenter m_center {m_bus.connect(), [] { return GetParam().active; }};
-};
-
 constexpr const char* kPlain = "ret = ['body', 'actions']";
 constexpr const char* kMarkup = "ret = ['body', 'body-markup', 'actions']";
 constexpr const char* kUnknown = "raise dbus.exceptions.DBusException('gone', name='org.example.Gone')";
 constexpr const char* kBody = "<i>Mouse</i> & co";
 constexpr const char* kEscaped = "&lt;i&gt;Mouse&lt;/i&gt; &amp; co";
+
+class NotificationServer : public ::testing::Test {
+protected:
+    test::PrivateBus m_bus;
+    test::DBusMock m_server {m_bus, QStringLiteral("notification_daemon"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications")};
+    PresentingDelegate m_delegate;
+    std::atomic<bool> m_active {false};
+    FreedesktopNotificationCenter m_center {m_bus.connect(), [this] { return m_active.load(); }};
+
+    void post(const std::string& device)
+    {
+        const NotificationRequest request {"ID-" + device,
+            {"Key<b>board</b>", "", kBody, {{"device", device}}, true, notification::kCategoryIdentifier}};
+        std::optional<std::optional<NotificationError>> completion;
+        m_center.add(request, [&](std::optional<NotificationError> error) { completion.emplace(std::move(error)); });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return completion.has_value(); }, 15000));
+        EXPECT_FALSE(completion->has_value());
+    }
+};
+
+class NotificationPost : public NotificationServer, public ::testing::WithParamInterface<PostCase> { };
 
 // The body is escaped unless the server surely reads plain text. While Corvane is active its delegate decides
 // how to present; otherwise the server shows it all.
@@ -59,13 +79,9 @@ TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
     m_center.setNotificationCategories({{notification::kCategoryIdentifier,
         {{notification::kRemindAction, "Remind Me Tomorrow"}, {notification::kNeverAction, "Never Remind Me"}}}});
     m_center.setDelegate(&m_delegate);
+    m_active = GetParam().active;
     m_delegate.options = GetParam().options;
-    const NotificationRequest request {
-        "ID-1", {"Key<b>board</b>", "", kBody, {{"device", "AA:01"}}, true, notification::kCategoryIdentifier}};
-    std::optional<std::optional<NotificationError>> completion;
-    m_center.add(request, [&](std::optional<NotificationError> error) { completion.emplace(std::move(error)); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return completion.has_value(); }, 15000));
-    EXPECT_FALSE(completion->has_value());
+    post("AA:01");
     const auto calls = m_server.calls("Notify");
     ASSERT_EQ(calls.size(), GetParam().soundHint ? 1 : 0);
     if (calls.empty())
@@ -80,6 +96,31 @@ TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
     EXPECT_EQ(hints,
         (QVariantMap {
             {"urgency", QVariant::fromValue(uchar {1})}, {"desktop-entry", "corvane"}, {"category", "device"}}));
+}
+
+// Ids 1, 2 and 3 are ours, 77 another application's. Must hold: one answer per notification; reason 2
+// (dismissed) answers only when no action came first; expiry (reason 1) answers nothing.
+TEST_F(NotificationServer, ActionsAndDismissalsReachTheDelegateOnce)
+{
+    m_center.setDelegate(&m_delegate);
+    for (const char* device : {"AA:05", "AA:06", "AA:07"})
+        post(device);
+    m_server.run("for name, signature, args in [('ActionInvoked', 'us', [77, 'default']), "
+                 "('NotificationClosed', 'uu', [77, 2]), ('ActionInvoked', 'us', [1, 'NEVER_ACTION']), "
+                 "('NotificationClosed', 'uu', [1, 2]), ('NotificationClosed', 'uu', [2, 2]), "
+                 "('NotificationClosed', 'uu', [3, 1])]:\n"
+                 "    self.EmitSignal('org.freedesktop.Notifications', name, signature, args)");
+    // Signals arrive in order: once the last has emptied the delivered list, every answer has been given.
+    std::optional<std::size_t> delivered;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            m_center.getDeliveredNotifications(
+                [&](std::vector<NotificationRequest> shown) { delivered = shown.size(); });
+            return delivered == 0U;
+        },
+        15000));
+    EXPECT_EQ(m_delegate.answers,
+        (decltype(m_delegate.answers) {{"NEVER_ACTION", "AA:05"}, {notification::kDismissActionIdentifier, "AA:06"}}));
 }
 
 } // namespace
