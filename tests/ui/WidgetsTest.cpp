@@ -182,7 +182,8 @@ TEST_F(ContentViewTest, IsFixedWidthAndGrowsByOneRowPerDeviceUpToTheScreenThenSc
     }
 }
 
-// Rows recoloured by a new threshold: the view model's tests and FollowsEachReadingWhileOpen above.
+// Rows recoloured by a new threshold: the view model's tests and
+// FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown above.
 TEST_F(ContentViewTest, StepperWritesOnlyWhenStepsAndKeepsFiveToThirty)
 {
     // Every write goes to the threshold here: how many, and the value it holds.
