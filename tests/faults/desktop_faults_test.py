@@ -7,7 +7,7 @@ import time
 import unittest
 
 import simulated_desktop as sd
-from desktop_driver import launch_logged
+from desktop_driver import ends, launch_logged
 
 PROGRAM = None
 
@@ -18,8 +18,8 @@ class DesktopFaults(unittest.TestCase):
         self.addCleanup(self.desktop.stop)
         self.addCleanup(lambda: print("Corvane printed:\n" + getattr(self, "printed", lambda: "(not launched)")()))
 
-    def launch(self):
-        corvane, self.printed = launch_logged(self.desktop, PROGRAM, QT_QPA_PLATFORM="offscreen")
+    def launch(self, **environment):
+        corvane, self.printed = launch_logged(self.desktop, PROGRAM, QT_QPA_PLATFORM="offscreen", **environment)
         return corvane
 
     def add_low_keyboards(self, *numbers):
@@ -68,6 +68,23 @@ class DesktopFaults(unittest.TestCase):
         self.assert_warned_after_wake(2, 3, 4)
         self.freeze("upower")
         self.assertEqual(sd.terminate(corvane), 0, "SIGTERM while a refresh waits on a frozen UPower")
+
+    def test_without_a_bus_it_names_the_bus_and_runs_on(self):
+        self.add_low_keyboards(1)
+        nowhere = "unix:path=" + os.path.join(self.desktop.folder, "none")
+        corvane = self.launch(DBUS_SESSION_BUS_ADDRESS=nowhere)  # devices read, and again on each wake
+        sd.wait_for(lambda: "session bus" in self.printed() and self.desktop.device_reads() > 0, what="a refresh")
+        reads = self.desktop.device_reads()
+        self.desktop.sleep_and_wake()
+        sd.wait_for(lambda: self.desktop.device_reads() > reads, what="a refresh after wake")
+        self.assertEqual(sd.terminate(corvane), 0, "SIGTERM is an orderly quit")
+
+        corvane = self.launch(DBUS_SYSTEM_BUS_ADDRESS=nowhere)  # no devices, still the one instance
+        sd.wait_for(self.asked_permission, what="the permission request")
+        self.assertTrue(ends(self.launch(DBUS_SYSTEM_BUS_ADDRESS=nowhere)), "a second launch hands over")
+        self.assertIsNone(corvane.poll())
+        self.assertIn("system bus", self.printed())
+        self.assertEqual(self.desktop.posted_notifications(), [])
 
 
 if __name__ == "__main__":

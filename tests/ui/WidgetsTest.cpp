@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
@@ -131,33 +133,78 @@ protected:
 };
 
 // Rows appear, go and change colour while the window is open; a device's name
-// is shown on one line.
-TEST_F(ContentViewTest, FollowsEachReadingWhileOpen)
+// is shown on one line, as plain text and at most 128 characters long. A hidden
+// window leaves its table alone until it is shown again.
+TEST_F(ContentViewTest, FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown)
 {
-    showDevices(view, {keyboardEntry("Two\nLines", "A1", 50)});
-    EXPECT_EQ(rows(), QStringList({"Two Lines"}));
+    const QString markup = "<b>Bold</b> &amp; <img src=x>";
+    showDevices(view,
+        {keyboardEntry("Two\nLines", "A1", 50), keyboardEntry(markup.toStdString(), "B2", 50),
+            keyboardEntry(std::string(5000, 'x'), "C3", 50)});
+    ASSERT_EQ(rows().size(), 3);
+    EXPECT_EQ(rows().first(2), QStringList({"Two Lines", markup}));
+    EXPECT_LE(rows()[2].size(), 128);
     EXPECT_EQ(view.thresholdText()->text(), QStringLiteral("20%"));
     read(*viewModel, {keyboardEntry("A", "A1", 7), keyboardEntry("B", "B2", 60, 3)});
     EXPECT_EQ(rows(), QStringList({"A low", "B charging"}));
     EXPECT_FALSE(view.table()->item(1, 1)->icon().isNull()) << "the charger";
     read(*viewModel, {keyboardEntry("B", "B2", 60, 3)});
     EXPECT_EQ(rows(), QStringList({"B charging"}));
+
+    view.hide();
+    read(*viewModel, {keyboardEntry("C", "C3", 9)});
+    EXPECT_EQ(rows(), QStringList({"B charging"})) << "a hidden window rebuilt its table";
+    fake.registry.setEntries(kKeyboards, {});
+    view.show();
+    EXPECT_EQ(rows(), QStringList({"C low"})) << "not rebuilt on showing";
+    // The refresh that showing started, read on the reader's thread, lands too.
+    const auto emptied = [this] {
+        QCoreApplication::processEvents();
+        return rows().isEmpty();
+    };
+    EXPECT_TRUE(fake.main.runUntil(emptied));
 }
 
-// Rows recoloured by a new threshold: the view model's tests and FollowsEachReadingWhileOpen above.
-TEST_F(ContentViewTest, StepperStepsTheThresholdWithinItsRangeAndShowsAnotherWritersValue)
+// Fixed width; one row more per device up to the screen's available height, then the table scrolls.
+TEST_F(ContentViewTest, IsFixedWidthAndGrowsByOneRowPerDeviceUpToTheScreenThenScrolls)
 {
-    const auto threshold = [this] { return fake.settings.value(settings::kThreshold); };
+    showDevices(view, {});
+    const int available = view.screen()->availableGeometry().height();
+    std::vector<test::Properties> keyboards;
+    for (const int count : {0, 1, 3, 5, 100}) {
+        while (std::ssize(keyboards) < count)
+            keyboards.push_back(keyboardEntry("Keyboard", std::to_string(keyboards.size()), 50));
+        read(*viewModel, keyboards);
+        const int wanted = 150 + 22 * count;
+        EXPECT_EQ(view.size(), QSize(280, std::min(wanted, available))) << count;
+        EXPECT_EQ(view.table()->verticalScrollBar()->maximum() > 0, wanted > available) << count;
+        EXPECT_LE(view.menuButtonView()->geometry().bottom(), view.height()) << count;
+    }
+}
+
+// Rows recoloured by a new threshold: the view model's tests and
+// FollowsEachReadingWhileOpenAndRebuildsOnlyWhenShown above.
+TEST_F(ContentViewTest, StepperWritesOnlyWhenStepsAndKeepsFiveToThirty)
+{
+    // Every write goes to the threshold here: how many, and the value it holds.
+    const auto state
+        = [this] { return std::pair(fake.settings.writes().size(), fake.settings.value(settings::kThreshold)); };
     showDevices(view, {});
     QTest::keyClick(view.stepper(), Qt::Key_Up);
-    EXPECT_EQ(threshold(), SettingValue(std::int64_t {21}));
+    EXPECT_EQ(state(), std::pair(std::size_t {1}, SettingValue(std::int64_t {21}))) << "showing writes nothing";
 
     // Another writer, on another thread, leaves a value above the range: shown, then stepped into it.
     std::thread([this] { fake.settings.setValue(settings::kThreshold, std::int64_t {45}); }).join();
     settle();
     EXPECT_EQ(view.thresholdText()->text(), QStringLiteral("45%"));
     view.stepper()->stepDown();
-    EXPECT_EQ(threshold(), SettingValue(std::int64_t {30}));
+    view.stepper()->stepUp(); // at the bound: no write
+    EXPECT_EQ(state(), std::pair(std::size_t {3}, SettingValue(std::int64_t {30})));
+    fake.settings.setValue(settings::kThreshold, std::int64_t {6});
+    settle();
+    view.stepper()->stepDown();
+    view.stepper()->stepDown();
+    EXPECT_EQ(state(), std::pair(std::size_t {5}, SettingValue(std::int64_t {5})));
 }
 
 // Hiding the item, its hint, the history window and Quit: tests/ui/real_hosts_test.py and
