@@ -55,6 +55,26 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
     }
 }
 
+// One wild reading early, in the middle or late in a steady drain barely moves the estimate and is no charge.
+TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsACharge)
+{
+    Trace trace(11, kStart, 0);
+    trace.drain(80, 12, hours {48});
+    const auto clean = estimateBattery(trace.readings, trace.now(), 20);
+    const auto last = trace.readings.size() - 1;
+    for (const auto& [at, percent] : std::vector<std::pair<std::size_t, std::int64_t>> {
+             {2, 100}, {12, 100}, {12, 0}, {last - 3, 1}, {last, 0}, {last - 1, 97}}) {
+        SCOPED_TRACE(std::to_string(at) + ": " + std::to_string(percent));
+        auto wild = trace.readings;
+        wild[at].percent = percent;
+        const auto estimate = estimateBattery(wild, trace.now(), 20);
+        ASSERT_EQ(estimate.kind, Kind::estimated);
+        EXPECT_NEAR(estimate.drainPerDay, clean.drainPerDay, clean.drainPerDay * 0.05);
+        EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
+        EXPECT_FALSE(estimate.lastCharged);
+    }
+}
+
 // Times count from now and stop at zero.
 TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
 {

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -173,6 +175,43 @@ TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPath)
     const auto rules = propertyRules();
     EXPECT_EQ(rules.size(), 200U);
     EXPECT_TRUE(rules.contains("kbd") && rules.contains("many198") && !rules.contains("*"));
+}
+
+// Devices that report what no sane device would, each a keyboard at 12 % with these properties (and a serial of
+// its own unless set), the first listed by UPower but gone by its read. Each is listed exactly when it has a
+// reading, under the name given (none: not listed), its text bounded and cleaned, and the rest still listed.
+// D-Bus refuses strings that are not UTF-8, so such a name can only come as bytes.
+TEST_F(UPowerChangesTest, HostileDevicesAreListedSafelyOrNotAtAll)
+{
+    const std::vector<std::pair<QVariantMap, std::optional<std::string>>> reports {
+        {{{"Model", "Gone"}}, std::nullopt},
+        {{{"Model", "<b>K</b><a href='x'>&amp;</a>"}}, "<b>K</b><a href='x'>&amp;</a>"},
+        {{{"Model", "Key\x01\x07\tboard\n\x1b[2J\x7f\u202E\u200B"}}, "Keyboard[2J"},
+        {{{"Model", "K" + QString(100'000, 'W')}, {"Serial", QString(100'000, 'A')}},
+            "K" + std::string(UPowerRegistry::kMaximumNameLength - 1, 'W')},
+        {{{"Model", QByteArray("K\xff\xfe")}, {"State", "1"}, {"BatteryLevel", -3.0}}, ""},
+        {{{"Percentage", std::numeric_limits<double>::quiet_NaN()}}, std::nullopt},
+        {{{"Percentage", -12.0}}, std::nullopt},
+        {{{"Percentage", 150.0}}, std::nullopt},
+        {{{"Type", "6"}, {"Percentage", qlonglong {12}}, {"PowerSupply", 0}, {"IsPresent", "yes"}}, std::nullopt},
+    };
+    std::vector<std::string> expected {"K"}, names;
+    int id = 10;
+    for (auto [properties, name] : reports) {
+        properties.insert("Serial", properties.value("Serial", QStringLiteral("AA:BB:CC:DD:EE:%1").arg(++id)));
+        m_upower->add(QStringLiteral("hostile%1").arg(id), UPowerMock::keyboard("K", 12, properties));
+        if (name)
+            expected.push_back(*name);
+    }
+    m_upower->run(QStringLiteral("objects['%1hostile11'].remove_from_connection()").arg(kDevices));
+    auto task = m_viewModel->updateDevices();
+    ASSERT_TRUE(m_fake.main.runUntil([&] { return task.isDone(); }));
+    for (const auto& device : m_viewModel->devices()) {
+        names.push_back(device.name);
+        EXPECT_LE(device.serialNumber.size(), std::size_t {UPowerRegistry::kMaximumSerialLength});
+        EXPECT_TRUE(device.status.percent >= 0 && device.status.percent <= 100) << device.status.percent;
+    }
+    EXPECT_EQ(names, expected);
 }
 
 } // namespace
