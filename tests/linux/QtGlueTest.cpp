@@ -29,7 +29,9 @@ TEST(QtMainExecutor, RunsJobsLaterOnTheMainLoopInOrderWhileItsContextLives)
     EXPECT_TRUE(order.empty()) << "ran inside post";
     std::thread([&] {
         for (int i = 0; i < 100; ++i)
-            executor.post([&, i] { order.push_back(QThread::currentThread() == qApp->thread() ? i : -2); });
+            executor.post([&, i] {
+                order.push_back(QThread::currentThread() == QCoreApplication::instance()->thread() ? i : -2);
+            });
     }).join();
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 101; }, 10000));
     std::iota(expected.begin(), expected.end(), -1);
