@@ -1,10 +1,10 @@
-// Corvane's desktop peers on a private bus: logind's sleep and the portal's colour scheme. A second launch and
-// localed's locale are followed in the end-to-end run.
+// Corvane's desktop peers: logind's sleep and the portal's colour scheme on a private bus, and the tray hosts. A
+// second launch and localed's locale are followed in the end-to-end run.
 
 #include "linux/ColorSchemePortal.h"
 #include "linux/DesktopSystemEvents.h"
-#include "linux/LocaleWatcher.h"
 #include "linux/PrivateBus.h"
+#include "linux/QtTray.h"
 
 #include <gtest/gtest.h>
 
@@ -43,21 +43,6 @@ TEST(DesktopSystemEvents, TheDelayInhibitorIsReleasedAfterTheSleepHandlersAndTak
     EXPECT_TRUE(heldWhileSleeping);
 }
 
-TEST(LocaleWatcher, FollowsTheSystemLocaleUnlessTheEnvironmentChoseItsOwn)
-{
-    const LocaleVariables en {{"LANG", "en_US.UTF-8"}}, de {{"LANG", "de_DE.UTF-8"}};
-    const std::tuple<const char*, LocaleVariables, LocaleVariables, LocaleVariables, EffectiveLocales> cases[] = {
-        {"the system's changed", en, en, de, {"de_DE.UTF-8", "de_DE.UTF-8"}},
-        {"LC_ALL wins", {{"LANG", "en_US.UTF-8"}, {"LC_ALL", "fr_FR.UTF-8"}}, en, de, {}},
-        {"own texts, the system's dates", {{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "fr_FR.UTF-8"}}, en, de,
-            {"", "de_DE.UTF-8"}},
-    };
-    for (const auto& [what, environment, atStart, now, expected] : cases) {
-        const auto locales = effectiveLocales(environment, atStart, now);
-        EXPECT_EQ(std::pair(locales.messages, locales.time), std::pair(expected.messages, expected.time)) << what;
-    }
-}
-
 TEST(ColorSchemePortal, ReadsAndFollowsTheSchemeFromNewAndOlderPortals)
 {
     test::PrivateBus bus;
@@ -73,16 +58,32 @@ TEST(ColorSchemePortal, ReadsAndFollowsTheSchemeFromNewAndOlderPortals)
 
         QSignalSpy told(&colorScheme, &ColorSchemePortal::changed);
         // Other settings pass by; they come first.
-        for (const auto& [group, key, value] :
-            std::vector<std::tuple<QString, QString, int>> {{"org.freedesktop.appearance", "accent-color", 0},
-                {"org.gnome.desktop.interface", "color-scheme", 0}, {"org.freedesktop.appearance", "color-scheme", 2}})
-            portal.run(QStringLiteral("self.EmitSignal('org.freedesktop.portal.Settings', 'SettingChanged', 'ssv', "
-                                      "['%1', '%2', dbus.UInt32(%3, variant_level=1)])")
-                           .arg(group, key)
-                           .arg(value));
+        portal.run(
+            "for group, key, value in [('org.freedesktop.appearance', 'accent-color', 0), "
+            "('org.gnome.desktop.interface', 'color-scheme', 0), ('org.freedesktop.appearance', 'color-scheme', 2)]:\n"
+            "    self.EmitSignal('org.freedesktop.portal.Settings', 'SettingChanged', 'ssv', "
+            "[group, key, dbus.UInt32(value, variant_level=1)])");
         ASSERT_TRUE(told.wait(15000));
         EXPECT_EQ(told.takeFirst().at(0).value<ColorScheme>(), ColorScheme::Light);
     }
+}
+
+TEST(QtTray, SettlesOnTheFirstHostsKindAndAsksForARestartWhenOnlyTheOtherKindIsThere)
+{
+    constexpr auto sni = TrayKind::StatusNotifier, xembed = TrayKind::XEmbed;
+    // Whether a StatusNotifier host and an XEmbed tray are there, the kind settled on, and the outlook.
+    const std::tuple<bool, bool, std::optional<TrayKind>, TrayOutlook> cases[] = {
+        {false, false, {}, {}},
+        {true, false, {}, {sni, true, false}},
+        {false, true, {}, {xembed, true, false}},
+        {true, true, {}, {sni, true, false}},
+        {false, false, sni, {sni, false, false}},
+        {false, true, sni, {sni, false, true}},
+        {true, true, xembed, {xembed, true, false}},
+    };
+    for (const auto& [statusNotifier, xembedTray, settled, expected] : cases)
+        EXPECT_TRUE(trayOutlook(statusNotifier, xembedTray, settled) == expected)
+            << statusNotifier << xembedTray << (settled ? static_cast<int>(*settled) : -1);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// UPower's signals, on a private bus, through the real registry into a view model that refreshes on
-// changes (the rest of the platform is faked; the clock is real). Refreshes are counted from UPower's
-// log of `EnumerateDevices` calls; what reaches the process is read from the bus daemon's match rules.
+// UPower on a private bus through the real registry: what a read finds, and UPower's signals into a view model
+// that refreshes on changes (the rest of the platform is faked; the clock is real). Refreshes are counted from
+// UPower's log of `EnumerateDevices` calls; what reaches the process is read from the bus daemon's match rules.
 
 #include "core/CorvaneViewModel.h"
 #include "core/runtime/ThreadClock.h"
@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -29,6 +30,20 @@ using test::UPowerMock;
 
 const QString kDevices = QStringLiteral("/org/freedesktop/UPower/devices/");
 using Paths = std::set<std::string>;
+
+// Whether a session could read the keyboards' class, and how many entries it listed; on a plain thread, as the
+// reader reads.
+std::pair<bool, int> read(Registry& registry)
+{
+    std::pair<bool, int> result {false, 0};
+    std::thread([&] {
+        auto services = registry.openSession()->matchingServices("AppleDeviceManagementHIDEventService");
+        result.first = services != nullptr;
+        while (services && services->next())
+            ++result.second;
+    }).join();
+    return result;
+}
 
 class UPowerChangesTest : public ::testing::Test {
 protected:
@@ -89,11 +104,6 @@ protected:
         }
         return paths;
     }
-    std::int64_t listedPercent()
-    {
-        const auto& devices = m_viewModel->devices();
-        return devices.size() == 1 ? devices[0].status.percent : -1;
-    }
 
     test::PrivateBus m_bus;
     std::unique_ptr<UPowerMock> m_upower = std::make_unique<UPowerMock>(m_bus);
@@ -124,7 +134,7 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
     const auto burst = refreshes();
     EXPECT_GE(burst, 1U);
     EXPECT_LE(burst, 2U);
-    EXPECT_EQ(listedPercent(), 1) << "the last reading is shown";
+    EXPECT_EQ(m_viewModel->devices().at(0).status.percent, 1) << "the last reading is shown";
     m_upower->add("kbd2", UPowerMock::keyboard("K2", 6, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
     emitDevice("DeviceAdded", "kbd2");
     EXPECT_EQ(refreshes(), burst + 1);
@@ -138,27 +148,31 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
     EXPECT_EQ(propertyRules(), Paths {"kbd"});
 }
 
-// UPower restarts with other devices: they are read and listened to instead of the old ones, and a change the
-// new UPower reports is refreshed once and warned about.
-TEST_F(UPowerChangesTest, ARestartedUPowerIsReadAndItsChangesRefreshAndWarn)
+// Without UPower, or without a bus, a pass cannot be read (not "no devices"). UPower restarts with other devices:
+// they are read and listened to instead of the old ones, and a change the new UPower reports is refreshed once
+// and warned about.
+TEST_F(UPowerChangesTest, WithoutUPowerNothingIsReadAndARestartedOneIsReadAndItsChangesRefreshAndWarn)
 {
     m_upower.reset();
+    EXPECT_EQ(read(m_registry), std::pair(false, 0));
+    EXPECT_EQ(read(*std::make_unique<UPowerRegistry>(QDBusConnection(QStringLiteral("none")))), std::pair(false, 0));
     m_upower = std::make_unique<UPowerMock>(m_bus);
     // The view model's main executor has not run since: no refresh can have started yet.
     m_refreshesBefore = m_upower->callsTo("EnumerateDevices");
     m_upower->add("kbdNew", UPowerMock::keyboard("K", 30));
     ASSERT_EQ(refreshes(), 1U);
-    EXPECT_EQ(listedPercent(), 30);
+    EXPECT_EQ(m_viewModel->devices().at(0).status.percent, 30);
     EXPECT_EQ(propertyRules(), Paths {"kbdNew"});
     setProperties("kbdNew", "{'Percentage': dbus.Double(6.0)}");
     EXPECT_EQ(refreshes(), 2U);
-    EXPECT_EQ(listedPercent(), 6);
+    EXPECT_EQ(m_viewModel->devices().at(0).status.percent, 6);
     EXPECT_EQ(m_fake.notifications.posted.size(), 1U);
 }
 
 // Past 200 devices worth listening to, one rule listens to every path (a bus allows a connection some 500), and
-// changes are still seen; back at 200, one rule each again.
-TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPath)
+// changes are still seen; back at 200, one rule each again. When the first device's GetAll blocks the whole mock,
+// one time-out ends the read, not one per batch of calls in flight.
+TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPathAndAHangingUPowerCostsOneTimeOut)
 {
     m_upower->addKeyboards("many", 0, 200, 50);
     emitDevice("DeviceAdded", "many199");
@@ -175,6 +189,16 @@ TEST_F(UPowerChangesTest, PastTwoHundredDevicesOneRuleListensToEveryPath)
     const auto rules = propertyRules();
     EXPECT_EQ(rules.size(), 200U);
     EXPECT_TRUE(rules.contains("kbd") && rules.contains("many198") && !rules.contains("*"));
+
+    m_upower->run(QStringLiteral("objects['%1kbd'].props = "
+                                 "type('Hang', (dict,), {'__getitem__': lambda table, key: time.sleep(600)})()")
+                      .arg(kDevices));
+    constexpr milliseconds kTimeOut(1000);
+    UPowerRegistry impatient(m_bus.connect(), kTimeOut);
+    const auto started = steady_clock::now();
+    EXPECT_EQ(read(impatient), std::pair(true, 0));
+    // Calls that each waited a time-out of their own would take 4: 200 devices, 64 asked at a time.
+    EXPECT_LT(steady_clock::now() - started, 2 * kTimeOut);
 }
 
 // Devices that report what no sane device would, each a keyboard at 12 % with these properties (and a serial of

@@ -77,7 +77,7 @@ TEST(UPowerDeviceMapping, GivesOneEntryPerInputDeviceInTheOrderFirstSeen)
 }
 
 // What a laptop battery reports every 30 s never matters; what a listed device shows does.
-TEST(UPowerDeviceMapping, OnlyChangesThatCanAlterTheEntriesMatter)
+TEST(UPowerDeviceMapping, OnlyChangesThatCanAlterTheEntriesMatterAndOnlyTheMachinesOwnSuppliesGoUnheard)
 {
     const std::vector<std::tuple<bool, std::vector<std::string>, bool>> cases {{true, {"Percentage"}, true},
         {true, {"State"}, true}, {true, {"BatteryLevel"}, true}, {true, {"IsPresent"}, true}, {true, {"Model"}, true},
@@ -88,17 +88,13 @@ TEST(UPowerDeviceMapping, OnlyChangesThatCanAlterTheEntriesMatter)
     for (const auto& [listable, changed, matters] : cases)
         EXPECT_EQ(UPowerDeviceMapping::changeMatters(listable, changed), matters)
             << listable << ": " << testing::PrintToString(changed);
-}
-
-// Which devices may be listed, and which are worth listening to: all but the machine's own supplies, since
-// UPower turns a kernel HID battery into a keyboard once it finds its input device.
-TEST(UPowerDeviceMapping, OnlyTheMachinesOwnSuppliesAreNotWorthListeningTo)
-{
-    const std::vector<std::tuple<const char*, UPowerDevice, bool, bool>> cases {{"keyboard", kb(50), true, true},
+    // Which devices may be listed, and which are worth listening to: all but the machine's own supplies, since
+    // UPower turns a kernel HID battery into a keyboard once it finds its input device.
+    const std::vector<std::tuple<const char*, UPowerDevice, bool, bool>> devices {{"keyboard", kb(50), true, true},
         {"not read", UPowerDevice {}, true, true},
         {"laptop battery", kb(50, [](auto& d) { d.type = 2U, d.powerSupply = true; }), false, false},
         {"kernel HID battery", kb(50, [](auto& d) { d.type = 2U; }), false, true}};
-    for (const auto& [what, device, could, worth] : cases) {
+    for (const auto& [what, device, could, worth] : devices) {
         EXPECT_EQ(UPowerDeviceMapping::couldList(device), could) << what;
         EXPECT_EQ(UPowerDeviceMapping::worthListeningTo(device), worth) << what;
     }

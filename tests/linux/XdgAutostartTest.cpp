@@ -12,12 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void write(const fs::path& file, const std::string& text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
-}
-
 // On and off through its own entry, reading what the desktop's session settings left there, and leaving
 // other entries alone. The executable is quoted as the Exec key needs.
 TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
@@ -25,7 +19,8 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     QTemporaryDir folder;
     const fs::path autostart = fs::path(folder.path().toStdString()) / "autostart";
     const fs::path entry = autostart / "corvane.desktop", other = autostart / "other.desktop";
-    write(other, "[Desktop Entry]\nExec=other\nHidden=true\n");
+    fs::create_directories(autostart);
+    std::ofstream(other) << "[Desktop Entry]\nExec=other\nHidden=true\n";
     XdgAutostart item(entry, "/usr/bin/corvane");
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_NE(test::contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
@@ -33,7 +28,7 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
              {"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
              {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
              {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}}) {
-        write(entry, text);
+        std::ofstream(entry) << text;
         EXPECT_EQ(item.isEnabled(), enabled) << text;
     }
     ASSERT_TRUE(item.setEnabled(true));
