@@ -14,8 +14,7 @@ namespace corvane {
 namespace {
 
 // Presents with the options it is given; the center calls it on the main thread.
-class PresentingDelegate final : public UserNotificationCenterDelegate {
-public:
+struct PresentingDelegate final : UserNotificationCenterDelegate {
     void willPresent(const NotificationRequest&, std::function<void(std::uint32_t)> completion) override
     {
         completion(options);
@@ -29,13 +28,9 @@ public:
     std::vector<std::pair<std::string, std::string>> answers; // action, device
 };
 
-struct PostCase {
-    const char* capabilities; // python for the server's GetCapabilities
-    bool active;
-    std::uint32_t options; // the delegate's answer while active
-    const char* body;
-    const char* soundHint; // nullptr: not posted
-};
+// Python for the server's GetCapabilities, whether Corvane is active, the delegate's answer while it is, the body
+// sent, and the sound hint (nullptr: not posted).
+using PostCase = std::tuple<const char*, bool, std::uint32_t, const char*, const char*>;
 
 constexpr const char* kPlain = "ret = ['body', 'actions']";
 constexpr const char* kMarkup = "ret = ['body', 'body-markup', 'actions']";
@@ -75,24 +70,25 @@ INSTANTIATE_TEST_SUITE_P(Servers, NotificationPost,
 
 TEST_P(NotificationPost, SendsTheBodyTheActionsAndTheHintsOfThePresentation)
 {
-    m_server.mock("AddMethod", {"org.freedesktop.Notifications", "GetCapabilities", "", "as", GetParam().capabilities});
+    const auto& [capabilities, active, options, body, soundHint] = GetParam();
+    m_server.mock("AddMethod", {"org.freedesktop.Notifications", "GetCapabilities", "", "as", capabilities});
     m_center.setNotificationCategories({{notification::kCategoryIdentifier,
         {{notification::kRemindAction, "Remind Me Tomorrow"}, {notification::kNeverAction, "Never Remind Me"}}}});
     m_center.setDelegate(&m_delegate);
-    m_active = GetParam().active;
-    m_delegate.options = GetParam().options;
+    m_active = active;
+    m_delegate.options = options;
     post("AA:01");
     const auto calls = m_server.calls("Notify");
-    ASSERT_EQ(calls.size(), GetParam().soundHint ? 1 : 0);
+    ASSERT_EQ(calls.size(), soundHint ? 1 : 0);
     if (calls.empty())
         return;
     const auto& call = calls[0];
     EXPECT_EQ(QStringList({call[0].toString(), call[2].toString(), call[3].toString(), call[4].toString()}),
-        QStringList({"Corvane", "corvane", "Key<b>board</b>", GetParam().body}));
+        QStringList({"Corvane", "corvane", "Key<b>board</b>", body}));
     EXPECT_EQ(call[5].toStringList(),
         QStringList({"REMIND_ACTION", "Remind Me Tomorrow", "NEVER_ACTION", "Never Remind Me"}));
     auto hints = qdbus_cast<QVariantMap>(call[6].value<QDBusArgument>());
-    EXPECT_TRUE(hints.remove(GetParam().soundHint));
+    EXPECT_TRUE(hints.remove(soundHint));
     EXPECT_EQ(hints,
         (QVariantMap {
             {"urgency", QVariant::fromValue(uchar {1})}, {"desktop-entry", "corvane"}, {"category", "device"}}));

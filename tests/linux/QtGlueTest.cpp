@@ -43,16 +43,14 @@ TEST(QtMainExecutor, RunsJobsLaterOnTheMainLoopInOrderWhileItsContextLives)
     EXPECT_EQ(order.size(), 101U);
 }
 
-// A call's callback runs once, later, with the answer (the error when there is no bus at all: a socket nobody
-// listens on), and not at all when its context is destroyed first.
+// A call's callback runs once, later, with the answer (the error when there is no bus at all: Qt never signals such
+// a call), and not at all when its context is destroyed first.
 TEST(DBusReply, ACallbackRunsOnceLaterWithTheAnswerAndNeverAfterItsContextIsGone)
 {
-    const QString daemon = QStringLiteral("org.freedesktop.DBus"), missing = QStringLiteral("corvane-test-no-bus");
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
     test::PrivateBus bus;
-    const std::shared_ptr<void> disconnect(nullptr, [&](void*) { QDBusConnection::disconnectFromBus(missing); });
-    const std::pair<QDBusConnection, QString> cases[] {{bus.connect(), daemon},
-        {QDBusConnection::connectToBus("unix:path=" + bus.folder.filePath("no-such-socket"), missing),
-            "org.freedesktop.DBus.Error.Disconnected"}};
+    const std::pair<QDBusConnection, QString> cases[] {
+        {bus.connect(), daemon}, {QDBusConnection(QStringLiteral("none")), "org.freedesktop.DBus.Error.Disconnected"}};
     for (const auto& [connection, answer] : cases) {
         SCOPED_TRACE(answer.toStdString());
         auto call = QDBusMessage::createMethodCall(daemon, "/org/freedesktop/DBus", daemon, "GetNameOwner") << daemon;

@@ -132,8 +132,7 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
                                  "'org.freedesktop.UPower.Device', {'Percentage': dbus.Double(100.0 - i)})")
                       .arg(kDevices));
     const auto burst = refreshes();
-    EXPECT_GE(burst, 1U);
-    EXPECT_LE(burst, 2U);
+    EXPECT_TRUE(burst == 1 || burst == 2) << burst;
     EXPECT_EQ(m_viewModel->devices().at(0).status.percent, 1) << "the last reading is shown";
     m_upower->add("kbd2", UPowerMock::keyboard("K2", 6, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
     emitDevice("DeviceAdded", "kbd2");
@@ -233,7 +232,6 @@ TEST_F(UPowerChangesTest, HostileDevicesAreListedSafelyOrNotAtAll)
     for (const auto& device : m_viewModel->devices()) {
         names.push_back(device.name);
         EXPECT_LE(device.serialNumber.size(), std::size_t {UPowerRegistry::kMaximumSerialLength});
-        EXPECT_TRUE(device.status.percent >= 0 && device.status.percent <= 100) << device.status.percent;
     }
     EXPECT_EQ(names, expected);
 }
