@@ -79,9 +79,7 @@ DBusMock::DBusMock(PrivateBus& bus, const QString& templateName, const QString& 
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.address);
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address);
     m_process = startProcess(QStringLiteral("/usr/bin/python3"),
-        {"-m", "dbusmock", "--template", templateName, "--logfile", m_log, "-p",
-            parameters.isEmpty() ? QStringLiteral("{}") : parameters},
-        environment);
+        {"-m", "dbusmock", "--template", templateName, "--logfile", m_log, "-p", parameters}, environment);
     if (!QTest::qWaitFor([this] { return m_connection.interface()->isServiceRegistered(m_busName).value(); }, 30000))
         throw std::runtime_error("the mock of " + busName.toStdString() + " did not start");
     // Helpers: Run executes python code, AddPlain adds an object without methods.

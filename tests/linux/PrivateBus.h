@@ -41,7 +41,7 @@ private:
 class DBusMock {
 public:
     DBusMock(PrivateBus& bus, const QString& templateName, const QString& busName, const QString& mainPath,
-        const QString& parameters = {});
+        const QString& parameters = QStringLiteral("{}"));
 
     // Calls a method of the mock's control interface on the main object; throws on error.
     QVariantList mock(const QString& method, const QVariantList& arguments = {});

@@ -29,21 +29,25 @@
 #include <thread>
 #include <vector>
 
-// Files as the stores leave them, and writers killed while they write.
-namespace corvane::test {
+namespace corvane {
+namespace {
 
-std::string contentOf(const std::filesystem::path& file)
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+// Files as the stores leave them, and writers killed while they write.
+
+std::string contentOf(const fs::path& file)
 {
     std::ifstream stream(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 // The copies of broken files (settings by default) that a store set aside in `folder`.
-std::vector<std::filesystem::path> keptAside(
-    const std::filesystem::path& folder, const std::string& file = "settings.toml")
+std::vector<fs::path> keptAside(const fs::path& folder, const std::string& file = "settings.toml")
 {
-    std::vector<std::filesystem::path> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder))
         if (entry.path().filename().string().starts_with(file + ".corrupt-"))
             found.push_back(entry.path());
     return found;
@@ -52,7 +56,7 @@ std::vector<std::filesystem::path> keptAside(
 // Runs `writer` with `arguments(round)` CORVANE_FAULT_KILLS times (200 by default), each time SIGKILLed at a
 // random moment once it has acknowledged a round, by writing it at the start of `acknowledgements`; then
 // `check(round, last round acknowledged)` reads what it left. Stops at the first failure.
-void killWriterRepeatedly(const char* writer, const std::filesystem::path& acknowledgements,
+void killWriterRepeatedly(const char* writer, const fs::path& acknowledgements,
     const std::function<QStringList(int)>& arguments, const std::function<void(int, std::int64_t)>& check)
 {
     const char* kills = std::getenv("CORVANE_FAULT_KILLS");
@@ -66,37 +70,23 @@ void killWriterRepeatedly(const char* writer, const std::filesystem::path& ackno
     for (int round = 0; round < (kills != nullptr ? std::atoi(kills) : 200) && !::testing::Test::HasFailure();
          ++round) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
-        std::filesystem::remove(acknowledgements);
-        const auto process = startProcess(writer, arguments(round));
+        fs::remove(acknowledgements);
+        const auto process = test::startProcess(writer, arguments(round));
         // Killed only once it has stored something, so that every kill can lose something.
         ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
+        std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
         process->kill();
         process->waitForFinished();
         check(round, acknowledged());
     }
 }
 
-} // namespace corvane::test
-
-namespace corvane {
-namespace {
-
-namespace fs = std::filesystem;
-using namespace std::chrono;
-
 class FileSettingsStoreTest : public ::testing::Test {
 protected:
-    std::size_t keptAside() const { return test::keptAside(m_file.parent_path()).size(); }
+    std::size_t asideCount() const { return keptAside(m_file.parent_path()).size(); }
     std::int64_t readInteger(const std::string& key) const
     {
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
-    }
-
-    void write(const std::string& text)
-    {
-        fs::create_directories(m_file.parent_path());
-        std::ofstream(m_file) << text;
     }
 
     ThreadClock m_clock;
@@ -109,11 +99,12 @@ protected:
 // edit in progress), and is then set aside with a message.
 TEST_F(FileSettingsStoreTest, AFreshBrokenFileIsSetAsideOnceSettled)
 {
-    write("interval = 60\nthreshold = [\n");
+    fs::create_directories(m_file.parent_path());
+    std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
     ::testing::internal::CaptureStderr();
     FileSettingsStore store(m_file, m_clock);
-    EXPECT_EQ(keptAside(), 0U) << "judged before it settled";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return keptAside() == 1; }, 2000));
+    EXPECT_EQ(asideCount(), 0U) << "judged before it settled";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asideCount() == 1; }, 2000));
     // Read first: the message follows the file being set aside, both under the store's lock.
     EXPECT_EQ(store.value("interval"), SettingValue());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
@@ -134,23 +125,24 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideBeforeAWrit
     const auto edited = m_folder.filePath("edited").toStdString();
     fs::create_hard_link(m_file, edited);
     store.setValue("interval", std::int64_t {60});
-    EXPECT_EQ(test::contentOf(edited), "threshold = 25\n") << "written in place";
+    EXPECT_EQ(contentOf(edited), "threshold = 25\n") << "written in place";
     EXPECT_EQ(readInteger("threshold"), 25);
     std::ofstream(m_file) << "threshold = [15\n";
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
-    ASSERT_EQ(keptAside(), 1U);
-    EXPECT_EQ(test::contentOf(test::keptAside(m_file.parent_path()).front()), "threshold = [15\n");
+    ASSERT_EQ(asideCount(), 1U);
+    EXPECT_EQ(contentOf(keptAside(m_file.parent_path()).front()), "threshold = [15\n");
 }
 
 // Injected: a 50 MB file from long ago. Must hold: it is set aside whole, unread, and a small file replaces it.
 TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
 {
-    write("interval = 60\n" + std::string(50'000'000, '#'));
+    fs::create_directories(m_file.parent_path());
+    std::ofstream(m_file) << "interval = 60\n" + std::string(50'000'000, '#');
     fs::last_write_time(m_file, fs::file_time_type::clock::now() - hours(1));
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(store.value("interval"), SettingValue());
     store.setValue("threshold", std::int64_t {15});
-    EXPECT_EQ(fs::file_size(test::keptAside(m_file.parent_path()).at(0)), 50'000'014U);
+    EXPECT_EQ(fs::file_size(keptAside(m_file.parent_path()).at(0)), 50'000'014U);
     EXPECT_LT(fs::file_size(m_file), 1024U);
 }
 
@@ -192,7 +184,7 @@ TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
 TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedValue)
 {
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    test::killWriterRepeatedly(
+    killWriterRepeatedly(
         CORVANE_KILLED_WRITER, acknowledgements,
         [&](int) {
             return QStringList {"settings", QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
@@ -330,7 +322,7 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
         ASSERT_TRUE(recordNow(store, many));
     }
     std::fstream(m_file, std::ios::in | std::ios::out | std::ios::binary).seekp(4096 + 100) << std::string(8000, 'Z');
-    const auto damaged = test::contentOf(m_file);
+    const auto damaged = contentOf(m_file);
     ::testing::internal::CaptureStderr();
     {
         SqliteHistoryStore store(m_file);
@@ -339,10 +331,10 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
     }
     const auto message = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    const auto aside = test::keptAside(m_file.parent_path(), "history.sqlite3");
+    const auto aside = keptAside(m_file.parent_path(), "history.sqlite3");
     ASSERT_EQ(aside.size(), 1U);
     EXPECT_NE(message.find(aside[0].filename().string()), std::string::npos) << message;
-    EXPECT_EQ(test::contentOf(aside[0]), damaged);
+    EXPECT_EQ(contentOf(aside[0]), damaged);
     SqliteHistoryStore restarted(m_file);
     EXPECT_EQ(levels(restarted, "B"), "7");
 }
@@ -392,7 +384,7 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
 #endif
     const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
     const auto serial = [](int round) { return "KILLED-" + std::to_string(round); };
-    test::killWriterRepeatedly(
+    killWriterRepeatedly(
         CORVANE_KILLED_WRITER, acknowledgements,
         [&](int round) {
             return QStringList {"history", QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
@@ -412,7 +404,7 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
             }
             EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         });
-    EXPECT_TRUE(test::keptAside(m_file.parent_path(), "history.sqlite3").empty());
+    EXPECT_TRUE(keptAside(m_file.parent_path(), "history.sqlite3").empty());
 }
 
 // On and off through its own entry, reading what the desktop's session settings left there, and leaving
@@ -426,7 +418,7 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     std::ofstream(other) << "[Desktop Entry]\nExec=other\nHidden=true\n";
     XdgAutostart item(entry, "/usr/bin/corvane");
     ASSERT_TRUE(item.setEnabled(true));
-    EXPECT_NE(test::contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
+    EXPECT_NE(contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
     for (const auto& [text, enabled] : std::vector<std::pair<const char*, bool>> {
              {"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
              {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
@@ -438,7 +430,7 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     EXPECT_TRUE(item.isEnabled()) << "turning on replaces an entry the desktop switched off";
     ASSERT_TRUE(item.setEnabled(false));
     EXPECT_FALSE(fs::exists(entry));
-    EXPECT_EQ(test::contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
+    EXPECT_EQ(contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
     const auto text = XdgAutostart::entryText(R"(/opt/my apps/a"b$`x`\y)");
     const std::string exec = R"(Exec="/opt/my apps/a\\"b\\$\\`x\\`\\\\y")";
     EXPECT_NE(text.find("\n" + exec + "\n"), std::string::npos) << text;
