@@ -1,6 +1,7 @@
 """What the end-to-end tests do to the built program on a simulated desktop (scripts/simulated_desktop.py)."""
 
 import os
+import pathlib
 import subprocess
 import sys
 
@@ -10,14 +11,10 @@ TOGGLE_ITEM = ("Down", "Down", "Down", "Down", "Return")  # the menu's Hide/Show
 
 
 def launch_logged(desktop, program, name="corvane", **environment):  # the process and a reader of its log
-    path = os.path.join(desktop.folder, name + ".log")
-    with open(path, "a") as log:
-        process = desktop.launch(program, log, subprocess.STDOUT, **environment)
-
-    def printed():
-        with open(path) as log:
-            return log.read()
-    return process, printed
+    log = pathlib.Path(desktop.folder, name + ".log")
+    with log.open("a") as stream:
+        process = desktop.launch(program, stream, subprocess.STDOUT, **environment)
+    return process, log.read_text
 
 
 def ends(process, status=0):  # by itself, within a minute
@@ -70,7 +67,7 @@ def hide_and_bring_back(desktop, program, shown, held=(), hint="Hide Tray Icon",
     assert not held or desktop.window_id() is None, f"{held}: the item comes back, no window opens"
 
 
-def main(run, **desktop_options):  # run(desktop, program, screenshots) from `<test> <program> <screenshots>`
+def main(run, desktop_type=sd.SimulatedDesktop, **options):  # run(desktop, program, screenshots) from argv
     os.makedirs(sys.argv[2], exist_ok=True)
-    with sd.SimulatedDesktop(**desktop_options) as desktop:
+    with desktop_type(**options) as desktop:
         run(desktop, sys.argv[1], sys.argv[2])

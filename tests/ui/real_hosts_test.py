@@ -10,30 +10,22 @@ import time
 from collections import Counter
 
 import simulated_desktop as sd
-from desktop_driver import hide_and_bring_back
+from desktop_driver import hide_and_bring_back, main
 
 XFCONFD = next(iter(glob.glob("/usr/lib/*/xfce4/xfconf/xfconfd")), "xfconfd")  # Debian's, under the multiarch folder
 HOSTS = (XFCONFD, "xfwm4", "xfce4-panel", "xfconf-query", "tint2", "dunst", "dunstctl")
-XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=6;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="30"/>
-      <property name="background-style" type="uint" value="1"/>
-      <property name="background-rgba" type="array"><value type="double" value="0.2"/>
-        <value type="double" value="0.2"/><value type="double" value="0.2"/><value type="double" value="1"/>
-      </property>
-      <property name="plugin-ids" type="array"><value type="int" value="1"/></property>
-    </property>
-  </property>
-  <property name="plugins" type="empty"><property name="plugin-1" type="string" value="systray"/></property>
-</channel>
-"""  # one panel of the status tray alone, across the top of the screen, in a solid dark grey
+XFCE_PANEL = [  # one panel of the status tray alone, across the top of the screen, in a solid dark grey
+    ("/configver", "-t", "int", "-s", "2"),
+    ("/panels", "-a", "-t", "int", "-s", "1"),
+    ("/panels/panel-1/position", "-t", "string", "-s", "p=6;x=0;y=0"),
+    ("/panels/panel-1/length", "-t", "uint", "-s", "100"),
+    ("/panels/panel-1/position-locked", "-t", "bool", "-s", "true"),
+    ("/panels/panel-1/size", "-t", "uint", "-s", "30"),
+    ("/panels/panel-1/background-style", "-t", "uint", "-s", "1"),
+    ("/panels/panel-1/background-rgba", "-a", *["-t", "double", "-s", "0.2"] * 3, "-t", "double", "-s", "1"),
+    ("/panels/panel-1/plugin-ids", "-a", "-t", "int", "-s", "1"),
+    ("/plugins/plugin-1", "-t", "string", "-s", "systray"),
+]
 TINT2RC = """panel_items = S
 panel_size = 100% 30
 panel_position = bottom center horizontal
@@ -55,8 +47,7 @@ def contrast(a, b):  # WCAG's ratio of two sRGB colours as 0-255 triples
 class Desktop(sd.SimulatedDesktop):
     def start(self, name, argv):
         with open(os.path.join(self.folder, name + ".log"), "w") as log:
-            return self._spawn(argv, env=self.environment({"NO_AT_BRIDGE": "1"}), stdout=log,
-                               stderr=subprocess.STDOUT)
+            return self._spawn(argv, env=self.environment({"NO_AT_BRIDGE": "1"}), stdout=log, stderr=subprocess.STDOUT)
 
     def run(self, *argv):
         return subprocess.run(argv, env=self.environment(), capture_output=True, text=True, check=True).stdout
@@ -107,7 +98,8 @@ def run(desktop, program, shots):
         sd.wait_for(settled, what="the item settled")
         return panel
 
-    def window_closed():
+    def closes_window(*action):
+        desktop.xdotool(*action)
         sd.wait_for(lambda: desktop.window_id() is None, what="the window closed")
         time.sleep(0.5)
         assert desktop.window_id() is None, "the window stays closed"
@@ -136,12 +128,10 @@ def run(desktop, program, shots):
         desktop.xdotool(*AWAY)
         time.sleep(0.5)  # painting; the picture is for people
         desktop.screenshot(os.path.join(shots, f"{name}.png"))
-        desktop.xdotool("key", "Escape")
-        window_closed()
+        closes_window("key", "Escape")
         desktop.xdotool("mousemove", *centre, "click", "1")
         sd.wait_for(desktop.window_id, what=f"{name}: the window opened by a click")
-        desktop.xdotool("click", "1")
-        window_closed()
+        closes_window("click", "1")
         desktop.xdotool(*AWAY)
         time.sleep(1.0)
         windows = set(desktop.visible_windows())
@@ -161,13 +151,12 @@ def run(desktop, program, shots):
         for held in ((), (alt,)):
             hide_and_bring_back(desktop, program, shown, held, click_item=click_item)
 
-    channel = os.path.join(desktop.config_home, "xfce4", "xfconf", "xfce-perchannel-xml")
-    os.makedirs(channel)
-    for path, text in ((os.path.join(channel, "xfce4-panel.xml"), XFCE_PANEL), (desktop.folder + "/tint2rc", TINT2RC)):
-        with open(path, "w") as stream:
-            stream.write(text)
+    with open(desktop.folder + "/tint2rc", "w") as stream:
+        stream.write(TINT2RC)
     desktop.start("xfconfd", [XFCONFD])
     sd.wait_for(lambda: desktop.session_bus.name_has_owner("org.xfce.Xfconf"), what="xfconfd")
+    for setting in XFCE_PANEL:
+        desktop.run("xfconf-query", "-c", "xfce4-panel", "-n", "-p", *setting)
     desktop.start("xfwm4", ["xfwm4", "--compositor=off"])
     desktop.start("dunst", ["dunst"])
     sd.wait_for(lambda: desktop.session_bus.name_has_owner(sd.NOTIFICATIONS), what="dunst")
@@ -202,6 +191,4 @@ if __name__ == "__main__":
     if missing:
         print("skipped: not installed:", " ".join(missing))
         sys.exit(77)
-    os.makedirs(sys.argv[2], exist_ok=True)
-    with Desktop(with_display=True, with_tray=False, with_notification_mock=False) as desktop:
-        run(desktop, sys.argv[1], sys.argv[2])
+    main(run, Desktop, with_display=True, with_tray=False, with_notification_mock=False)

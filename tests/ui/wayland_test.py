@@ -19,13 +19,10 @@ WINDOW = [r'xdg_toplevel@\d+\.set_title\("Corvane"\)', r'xdg_surface@\d+\.config
 def run(desktop, program, platform, shown, session):  # QT_QPA_PLATFORM=platform (None: unset) until shown(log)
     corvane, printed = launch_logged(desktop, program, "corvane-%s" % platform, QT_QPA_PLATFORM=platform,
                                      DISPLAY=None, XDG_SESSION_TYPE="wayland", WAYLAND_DEBUG="client", **session)
-    try:
-        sd.wait_for(lambda: corvane.poll() is not None or shown(printed()), what="the window, or the tray item")
-        assert corvane.poll() is None, "Corvane ended early:\n" + printed()[-3000:]
-        assert sd.terminate(corvane, timeout=60) == 0, "SIGTERM ends Corvane with status 0:\n" + printed()[-3000:]
-        return printed()
-    finally:
-        sd.terminate(corvane)
+    sd.wait_for(lambda: corvane.poll() is not None or shown(printed()), what="the window, or the tray item")
+    assert corvane.poll() is None, "Corvane ended early:\n" + printed()[-3000:]
+    assert sd.terminate(corvane, timeout=60) == 0, "SIGTERM ends Corvane with status 0:\n" + printed()[-3000:]
+    return printed()  # on a failure, the desktop's end stops Corvane
 
 
 if __name__ == "__main__":
