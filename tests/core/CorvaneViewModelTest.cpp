@@ -1,5 +1,5 @@
 #include "core/CorvaneViewModel.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ TEST_F(CorvaneViewModelTest, NormalOrChargingForgetsTheStoredValue)
         fake.settings.setValue(serial, stored);
         const auto before = posted();
         alertPass({Device {serial, serial, status}});
-        EXPECT_FALSE(fake.settings.contains(serial)) << serial;
+        EXPECT_EQ(fake.settings.value(serial), SettingValue {}) << serial;
         alertPass({low(serial, 15)});
         EXPECT_EQ(posted(), before + 1) << serial;
     }
@@ -112,7 +112,7 @@ TEST_F(CorvaneViewModelTest, EachLowDeviceIsNotifiedAndMarkedOnlyOnceTheServiceA
     fake.notifications.status = notification::kAuthorized;
     fake.notifications.addError = NotificationError {"server gone"};
     alertPass({low("A", 15)});
-    EXPECT_FALSE(fake.settings.contains("A"));
+    EXPECT_EQ(fake.settings.value("A"), SettingValue {});
     fake.notifications.addError.reset();
     alertPass({Device {"Desk Keyboard", "A", BatteryStatus::low(15)}, low("B", 9)});
     ASSERT_EQ(posted(), 2U);

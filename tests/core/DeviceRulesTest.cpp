@@ -1,7 +1,7 @@
 #include "core/AlertPolicy.h"
 #include "core/IORegParser.h"
 #include "core/runtime/ThreadPoolExecutor.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "core/runtime/ObserverRegistry.h"
 #include "core/runtime/ThreadClock.h"
 #include "core/runtime/ThreadPoolExecutor.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "core/SafeTimer.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
