@@ -56,11 +56,16 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
 }
 
 // One wild reading early, in the middle or late in a steady drain barely moves the estimate and is no charge.
-TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsACharge)
+// Times count from now and stop at zero.
+TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsAChargeAndTimesCountFromNow)
 {
     Trace trace(11, kStart, 0);
     trace.drain(80, 12, hours {48});
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
+    const auto later = estimateBattery(trace.readings, trace.now() + hours {100}, 20);
+    ASSERT_EQ(later.kind, Kind::estimated);
+    EXPECT_NEAR(hoursOf(*clean.untilEmpty - *later.untilEmpty), 100, 0.5);
+    EXPECT_EQ(later.untilThreshold, seconds {0});
     const auto last = trace.readings.size() - 1;
     for (const auto& [at, percent] : std::vector<std::pair<std::size_t, std::int64_t>> {
              {2, 100}, {12, 100}, {12, 0}, {last - 3, 1}, {last, 0}, {last - 1, 97}}) {
@@ -73,18 +78,6 @@ TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsAChar
         EXPECT_NEAR(hoursOf(*estimate.untilEmpty), hoursOf(*clean.untilEmpty), hoursOf(*clean.untilEmpty) * 0.05);
         EXPECT_FALSE(estimate.lastCharged);
     }
-}
-
-// Times count from now and stop at zero.
-TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
-{
-    Trace trace(11, kStart, 0);
-    trace.drain(80, 12, hours {48});
-    const auto atLastReading = estimateBattery(trace.readings, trace.now(), 20);
-    const auto later = estimateBattery(trace.readings, trace.now() + hours {100}, 20);
-    ASSERT_EQ(later.kind, Kind::estimated);
-    EXPECT_NEAR(hoursOf(*atLastReading.untilEmpty - *later.untilEmpty), 100, 0.5);
-    EXPECT_EQ(later.untilThreshold, seconds {0});
 }
 
 // Long before: a full discharge, then the charger; only the readings after it count.

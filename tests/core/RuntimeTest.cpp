@@ -77,8 +77,7 @@ TEST(ObserverRegistryTest, CancelWaitsForACallRunningOnAnotherThread)
     ObserverRegistry<> registry;
     std::latch entered {1}, release {1};
     std::atomic<int> calls {0};
-    std::atomic<bool> blockedCallEnded {false}, cancelReturned {false};
-    bool endedBeforeCancelReturned = false;
+    std::atomic<bool> blockedCallEnded {false};
     Subscription token = registry.subscribe([&] {
         ++calls;
         entered.count_down();
@@ -87,18 +86,15 @@ TEST(ObserverRegistryTest, CancelWaitsForACallRunningOnAnotherThread)
     });
     std::thread blocked([&] { registry.notify(); });
     entered.wait();
-    std::thread cancelling([&] {
+    auto cancelled = std::async(std::launch::async, [&] {
         token.cancel();
-        endedBeforeCancelReturned = blockedCallEnded;
-        cancelReturned = true;
+        return blockedCallEnded.load();
     });
     // Time for a cancel that does not wait to return early.
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(cancelReturned);
+    EXPECT_EQ(cancelled.wait_for(100ms), std::future_status::timeout);
     release.count_down();
-    cancelling.join();
+    EXPECT_TRUE(cancelled.get()) << "the cancel returned before the blocked call ended";
     blocked.join();
-    EXPECT_TRUE(endedBeforeCancelReturned);
     registry.notify();
     EXPECT_EQ(calls, 1);
 }
