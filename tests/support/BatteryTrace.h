@@ -38,12 +38,11 @@ public:
     // On the charger for `span`, 20 points an hour from 40 %; ends an hour after its last reading.
     BatteryTrace& charge(std::chrono::hours span)
     {
-        using namespace std::chrono;
-        for (hours at {0}; at < span; at += hours {1}) {
-            m_now += hours {1};
+        for (std::chrono::hours at {0}; at < span; ++at) {
+            m_now += std::chrono::hours {1};
             add(std::min<std::int64_t>(100, 40 + at.count() * 20), true);
         }
-        m_now += hours {1};
+        m_now += std::chrono::hours {1};
         m_level = 100;
         return *this;
     }

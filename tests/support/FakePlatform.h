@@ -246,18 +246,17 @@ struct FakeNotificationCenter final : NotificationCenter {
 
 // Handlers of one kind of event, fired when the test says so.
 struct FakeEvent : ObserverRegistry<> {
-    Subscription add(Job handler) { return subscribe(std::move(handler)); }
     void fire() { notify(); }
 };
 
 struct FakeSystemEvents final : SystemEvents {
-    Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
-    Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
+    Subscription onWillSleep(Job handler) override { return willSleep.subscribe(std::move(handler)); }
+    Subscription onDidWake(Job handler) override { return didWake.subscribe(std::move(handler)); }
     FakeEvent willSleep, didWake;
 };
 
 struct FakeActivation final : Activation {
-    Subscription onActivate(Job handler) override { return activated.add(std::move(handler)); }
+    Subscription onActivate(Job handler) override { return activated.subscribe(std::move(handler)); }
     FakeEvent activated;
 };
 
