@@ -23,17 +23,16 @@ TEST(RuntimeTest, RunOnAndCompletionsComeBackOnTheCallersExecutorOnce)
     const std::function<void(Completion<int>)> answer1
         = [&worker](Completion<int> done) { worker.post([done] { done(1); }); };
     std::vector<std::thread::id> threads;
-    int answer = 0;
-    auto task = startTask([&]() -> Task<void> {
+    auto task = startTask([&]() -> Task<int> {
         threads.push_back(co_await runOn(worker, main, where));
         threads.push_back(where());
-        answer += co_await awaitCompletion<int>(main, answer1);
+        const int answer = co_await awaitCompletion<int>(main, answer1);
         threads.push_back(where());
+        co_return answer;
     });
-    ASSERT_TRUE(main.runUntil([&] { return task.isDone(); }));
+    EXPECT_EQ(test::finish(main, std::move(task)), 1);
     EXPECT_NE(threads.at(0), where());
     EXPECT_EQ(threads, (std::vector {threads[0], where(), where()}));
-    EXPECT_EQ(answer, 1);
 }
 
 TEST(RuntimeTest, ThreadClockForgetsACallCancelledWhileItWaitsOnItsDeadline)
