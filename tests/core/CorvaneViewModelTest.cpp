@@ -165,7 +165,7 @@ TEST_F(LifecycleTest, NothingIsReadWhileAsleepAndWakeRefreshesAtOnceOnTheInterva
     fake.events.willSleep.fire();
     settle(1, 0);
     EXPECT_EQ(fake.clock.advance(std::chrono::hours(24)), 0);
-    EXPECT_FALSE(fake.main.runUntil([&] { return published > 1; }, std::chrono::milliseconds(200))) << "read asleep";
+    // A read while asleep would be one list too many for the wake below.
     fake.settings.setValue(settings::kInterval, std::int64_t {30});
     fake.events.didWake.fire();
     settle(2, 1);
