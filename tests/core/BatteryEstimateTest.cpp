@@ -24,8 +24,7 @@ TEST(BatteryEstimateTest, OnASteadyDrainTimeLeftAndRateMatchTheTruth)
         const hours history {24 * (perDay < 4 ? 7 : 2)};
         for (unsigned seed = 1; seed <= 50; ++seed) {
             SCOPED_TRACE(std::to_string(int(perDay)) + " % a day, seed " + std::to_string(seed));
-            Trace trace(seed, kStart);
-            trace.drain(95, perDay, history);
+            const auto trace = Trace(seed, kStart).drain(95, perDay, history);
             const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
             ASSERT_EQ(estimate.kind, Kind::estimated);
             const double hoursLeft = trace.level() / perDay * 24;
@@ -43,9 +42,8 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
 {
     for (bool flagged : {true, false}) {
         Trace trace(7, kStart, 0);
-        trace.drain(90, 30, hours {24 * 2});
         // Without the flag, the level is simply higher at the next reading.
-        trace.charge(hours {flagged ? 3 : 0});
+        trace.drain(90, 30, hours {24 * 2}).charge(hours {flagged ? 3 : 0});
         const Date charged = trace.now();
         trace.drain(80, 4, hours {24});
         const auto estimate = estimateBattery(trace.readings, trace.now(), 20);
@@ -56,11 +54,15 @@ TEST(BatteryEstimateTest, OnlyTheDischargeSinceTheLastChargeCounts)
 }
 
 // One wild reading early, in the middle or late in a steady drain barely moves the estimate and is no charge.
-TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsACharge)
+// Times count from now and stop at zero.
+TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsAChargeAndTimesCountFromNow)
 {
-    Trace trace(11, kStart, 0);
-    trace.drain(80, 12, hours {48});
+    const auto trace = Trace(11, kStart, 0).drain(80, 12, hours {48});
     const auto clean = estimateBattery(trace.readings, trace.now(), 20);
+    const auto later = estimateBattery(trace.readings, trace.now() + hours {100}, 20);
+    ASSERT_EQ(later.kind, Kind::estimated);
+    EXPECT_NEAR(hoursOf(*clean.untilEmpty - *later.untilEmpty), 100, 0.5);
+    EXPECT_EQ(later.untilThreshold, seconds {0});
     const auto last = trace.readings.size() - 1;
     for (const auto& [at, percent] : std::vector<std::pair<std::size_t, std::int64_t>> {
              {2, 100}, {12, 100}, {12, 0}, {last - 3, 1}, {last, 0}, {last - 1, 97}}) {
@@ -75,32 +77,18 @@ TEST(BatteryEstimateTest, OneWildReadingNeitherSwingsTheEstimateNorCountsAsAChar
     }
 }
 
-// Times count from now and stop at zero.
-TEST(BatteryEstimateTest, TimesCountFromNowAndStopAtZero)
-{
-    Trace trace(11, kStart, 0);
-    trace.drain(80, 12, hours {48});
-    const auto atLastReading = estimateBattery(trace.readings, trace.now(), 20);
-    const auto later = estimateBattery(trace.readings, trace.now() + hours {100}, 20);
-    ASSERT_EQ(later.kind, Kind::estimated);
-    EXPECT_NEAR(hoursOf(*atLastReading.untilEmpty - *later.untilEmpty), 100, 0.5);
-    EXPECT_EQ(later.untilThreshold, seconds {0});
-}
-
 // Long before: a full discharge, then the charger; only the readings after it count.
 TEST(BatteryEstimateTest, NeedsThreeReadingsOverSixHoursSinceTheCharge)
 {
+    const auto charged = Trace(1, kStart, 0).drain(90, 20, hours {72}).charge(hours {3});
     for (const auto& [readingsAt, expected] :
         std::vector<std::pair<std::vector<int>, Kind>> {{{0, 48}, Kind::notEnoughHistory},
             {{0, 1, 2, 4, 5}, Kind::notEnoughHistory}, {{0, 3, 6}, Kind::estimated}}) {
-        Trace trace(1, kStart, 0);
-        trace.drain(90, 20, hours {72}).charge(hours {3});
-        const auto charged = trace.now();
+        auto trace = charged;
         std::int64_t percent = 100;
         for (const auto at : readingsAt)
-            trace.at(charged + hours {at}, percent--);
-        const auto estimate = estimateBattery(trace.readings, charged + hours {49}, 20);
-        EXPECT_EQ(estimate.kind, expected) << readingsAt.size();
+            trace.at(charged.now() + hours {at}, percent--);
+        EXPECT_EQ(estimateBattery(trace.readings, charged.now() + hours {49}, 20).kind, expected) << readingsAt.size();
     }
 }
 

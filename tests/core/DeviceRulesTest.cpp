@@ -1,7 +1,6 @@
 #include "core/AlertPolicy.h"
 #include "core/IORegParser.h"
-#include "core/runtime/ThreadPoolExecutor.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +13,20 @@ using namespace test;
 // types are the mapping fuzzer's.
 TEST(IORegParserTest, EachEntryIsJudgedOnItsOwnPropertiesManagedDevicesFirst)
 {
-    FakeRegistry registry;
-    InMemorySettingsStore settings;
+    FakePlatform fake;
     auto pad = mouseEntry("Pad", "M2", 33, true);
     pad["HIDDefaultBehavior"] = std::string("Pad");
-    registry.setEntries(
+    fake.registry.setEntries(
         "BNBMouseDevice", {mouseEntry("Mouse", "M1", 90, true), pad, mouseEntry("Mouse", "M3", 1, false)});
-    registry.setEntries("AppleDeviceManagementHIDEventService",
+    fake.registry.setEntries("AppleDeviceManagementHIDEventService",
         {keyboardEntry("Magic Keyboard with Numeric Keypad", "K1", 3, 3),
             {{"SerialNumber", "K2"}, {"BatteryPercent", 7}}, {{"SerialNumber", "K3"}},
             keyboardEntry("My Magic Keyboard 2", "K4", 20, 2), keyboardEntry("Keys", "K5", 19)});
-    ManualExecutor main;
-    SerialExecutor worker;
-    IORegParser reader(registry, settings, worker);
-    finish(main, reader.readDevices(RegistryKey::appleDeviceManagementHIDEventService, main));
-    finish(main, reader.readDevices(RegistryKey::bnbMouseDevice, main));
+    IORegParser reader(fake.registry, fake.settings, fake.reader);
+    finish(fake.main, reader.readDevices(RegistryKey::appleDeviceManagementHIDEventService, fake.main));
+    finish(fake.main, reader.readDevices(RegistryKey::bnbMouseDevice, fake.main));
     std::vector<std::string> devices;
-    for (const auto& [name, serial, status] : finish(main, reader.devices(main)))
+    for (const auto& [name, serial, status] : finish(fake.main, reader.devices(fake.main)))
         devices.push_back(name + "|" + serial + " " + "LNC"[int(status.kind)] + std::to_string(status.percent));
     EXPECT_EQ(devices,
         (std::vector<std::string> {"Magic Keyboard|K1 C3", "|K2 L7", "My Magic Keyboard 2|K4 N20", "Keys|K5 L19",
@@ -49,8 +45,7 @@ TEST(IORegParserTest, ThresholdIsTheStoredOneRaisedToTheMinimumOrElseTheDefault)
     }
 }
 
-using std::chrono::days;
-using std::chrono::hours;
+using namespace std::chrono;
 
 struct Case {
     const char* name;

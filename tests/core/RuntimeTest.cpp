@@ -2,7 +2,7 @@
 #include "core/runtime/ObserverRegistry.h"
 #include "core/runtime/ThreadClock.h"
 #include "core/runtime/ThreadPoolExecutor.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +23,16 @@ TEST(RuntimeTest, RunOnAndCompletionsComeBackOnTheCallersExecutorOnce)
     const std::function<void(Completion<int>)> answer1
         = [&worker](Completion<int> done) { worker.post([done] { done(1); }); };
     std::vector<std::thread::id> threads;
-    int answer = 0;
-    auto task = startTask([&]() -> Task<void> {
+    auto task = startTask([&]() -> Task<int> {
         threads.push_back(co_await runOn(worker, main, where));
         threads.push_back(where());
-        answer += co_await awaitCompletion<int>(main, answer1);
+        const int answer = co_await awaitCompletion<int>(main, answer1);
         threads.push_back(where());
+        co_return answer;
     });
-    ASSERT_TRUE(main.runUntil([&] { return task.isDone(); }));
+    EXPECT_EQ(test::finish(main, std::move(task)), 1);
     EXPECT_NE(threads.at(0), where());
     EXPECT_EQ(threads, (std::vector {threads[0], where(), where()}));
-    EXPECT_EQ(answer, 1);
 }
 
 TEST(RuntimeTest, ThreadClockForgetsACallCancelledWhileItWaitsOnItsDeadline)
@@ -77,8 +76,7 @@ TEST(ObserverRegistryTest, CancelWaitsForACallRunningOnAnotherThread)
     ObserverRegistry<> registry;
     std::latch entered {1}, release {1};
     std::atomic<int> calls {0};
-    std::atomic<bool> blockedCallEnded {false}, cancelReturned {false};
-    bool endedBeforeCancelReturned = false;
+    std::atomic<bool> blockedCallEnded {false};
     Subscription token = registry.subscribe([&] {
         ++calls;
         entered.count_down();
@@ -87,18 +85,15 @@ TEST(ObserverRegistryTest, CancelWaitsForACallRunningOnAnotherThread)
     });
     std::thread blocked([&] { registry.notify(); });
     entered.wait();
-    std::thread cancelling([&] {
+    auto cancelled = std::async(std::launch::async, [&] {
         token.cancel();
-        endedBeforeCancelReturned = blockedCallEnded;
-        cancelReturned = true;
+        return blockedCallEnded.load();
     });
     // Time for a cancel that does not wait to return early.
-    std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(cancelReturned);
+    EXPECT_EQ(cancelled.wait_for(100ms), std::future_status::timeout);
     release.count_down();
-    cancelling.join();
+    EXPECT_TRUE(cancelled.get()) << "the cancel returned before the blocked call ended";
     blocked.join();
-    EXPECT_TRUE(endedBeforeCancelReturned);
     registry.notify();
     EXPECT_EQ(calls, 1);
 }

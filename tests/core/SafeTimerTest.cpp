@@ -1,5 +1,5 @@
 #include "core/SafeTimer.h"
-#include "support/RunTask.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,8 @@ class SafeTimerTest : public ::testing::Test {
 protected:
     void start(std::chrono::seconds interval)
     {
-        test::finish(main,
-            timer.start(
-                interval, [this] { main.post([this] { ++calls; }); }, main));
+        const auto count = [this] { main.post([this] { ++calls; }); };
+        test::finish(main, timer.start(interval, count, main));
     }
     void stop() { test::finish(main, timer.stop(main)); }
     // Advances the clock by each step in turn; a call that fires is let run, and the loop let sleep again.

@@ -15,10 +15,9 @@ namespace corvane::test {
 // as UPower reports it) or its charging differs from the last one kept.
 class BatteryTrace {
 public:
-    BatteryTrace(unsigned seed, Date start, double noise = 1.0, std::string serial = "AA:BB")
+    BatteryTrace(unsigned seed, Date start, double noise = 1.0)
         : m_random(seed)
         , m_noise(-noise, noise)
-        , m_serial(std::move(serial))
         , m_now(start)
     {
     }
@@ -39,12 +38,11 @@ public:
     // On the charger for `span`, 20 points an hour from 40 %; ends an hour after its last reading.
     BatteryTrace& charge(std::chrono::hours span)
     {
-        using namespace std::chrono;
-        for (hours at {0}; at < span; at += hours {1}) {
-            m_now += hours {1};
+        for (std::chrono::hours at {0}; at < span; ++at) {
+            m_now += std::chrono::hours {1};
             add(std::min<std::int64_t>(100, 40 + at.count() * 20), true);
         }
-        m_now += hours {1};
+        m_now += std::chrono::hours {1};
         m_level = 100;
         return *this;
     }
@@ -52,7 +50,7 @@ public:
     // One reading as it is, whatever came before.
     BatteryTrace& at(Date time, std::int64_t percent, bool charging = false)
     {
-        readings.push_back({m_serial, "Keyboard", time, percent, false, charging});
+        readings.push_back({"AA:BB", "Keyboard", time, percent, false, charging});
         return *this;
     }
 
@@ -64,14 +62,13 @@ public:
 private:
     void add(std::int64_t percent, bool charging)
     {
-        BatteryReading reading {m_serial, "Keyboard", m_now, percent, false, charging};
+        BatteryReading reading {"AA:BB", "Keyboard", m_now, percent, false, charging};
         if (readings.empty() || !readings.back().sameChargeAs(reading))
             readings.push_back(reading);
     }
 
     std::mt19937 m_random;
     std::uniform_real_distribution<double> m_noise;
-    std::string m_serial;
     Date m_now;
     double m_level = 0;
 };

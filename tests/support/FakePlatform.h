@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <stdexcept>
 
 namespace corvane::test {
 
@@ -64,6 +65,15 @@ private:
     std::deque<Job> m_jobs;
 };
 
+// Runs the main executor until `task` ends (serialised objects may answer
+// from their own threads meanwhile) and returns its result.
+template <typename T> T finish(ManualExecutor& main, Task<T>&& task)
+{
+    if (!main.runUntil([&] { return task.isDone(); }))
+        throw std::runtime_error("task did not finish");
+    return task.await_resume();
+}
+
 // A clock that stands still until the test advances it; then the calls that
 // fall due fire on the test's thread in deadline order (equal deadlines in the
 // order they were made). Calls may be made and cancelled from any thread.
@@ -94,12 +104,10 @@ public:
         const TimePoint target = m_now + duration;
         int fired = 0;
         while (!m_calls.empty() && m_calls.begin()->first.first <= target) {
-            auto first = m_calls.begin();
-            m_now = std::max(m_now, first->first.first);
-            auto fire = std::move(first->second);
-            m_calls.erase(first);
+            auto call = m_calls.extract(m_calls.begin());
+            m_now = std::max(m_now, call.key().first);
             lock.unlock(); // the call may make or cancel calls
-            fire();
+            call.mapped()();
             ++fired;
             lock.lock();
         }
@@ -133,7 +141,6 @@ public:
     {
         return m_observers.subscribe(key, std::move(changed));
     }
-    bool contains(const std::string& key) const { return value(key).index() != 0; }
     std::vector<std::pair<std::string, bool>> writes() const
     {
         std::lock_guard lock(m_mutex);
@@ -174,36 +181,32 @@ public:
 
 private:
     // Plays every handle the registry hands out: session, iterator over a class's entries, entry.
-    class Handle final : public RegistrySession, public RegistryIterator, public RegistryEntry {
-    public:
-        Handle(FakeRegistry& registry, std::vector<Properties> entries = {}, Properties properties = {})
-            : m_registry(registry)
-            , m_entries(std::move(entries))
-            , m_properties(std::move(properties))
+    struct Handle final : RegistrySession, RegistryIterator, RegistryEntry {
+        Handle(FakeRegistry& from, std::vector<Properties> classEntries = {}, Properties ownProperties = {})
+            : registry(from)
+            , entries(std::move(classEntries))
+            , properties(std::move(ownProperties))
         {
         }
         std::unique_ptr<RegistryIterator> matchingServices(std::string_view className) override
         {
-            std::lock_guard lock(m_registry.m_mutex);
-            return std::make_unique<Handle>(m_registry, m_registry.m_entries[std::string(className)]);
+            std::lock_guard lock(registry.m_mutex);
+            return std::make_unique<Handle>(registry, registry.m_entries[std::string(className)]);
         }
         std::unique_ptr<RegistryEntry> next() override
         {
-            if (m_next == m_entries.size())
+            if (read == entries.size())
                 return nullptr;
-            return std::make_unique<Handle>(m_registry, std::vector<Properties> {}, m_entries[m_next++]);
+            return std::make_unique<Handle>(registry, std::vector<Properties> {}, entries[read++]);
         }
         RegistryValue property(std::string_view key) const override
         {
-            const auto found = m_properties.find(std::string(key));
-            return found == m_properties.end() ? RegistryValue {} : found->second;
+            return properties.contains(std::string(key)) ? properties.at(std::string(key)) : RegistryValue {};
         }
-
-    private:
-        FakeRegistry& m_registry;
-        std::vector<Properties> m_entries;
-        std::size_t m_next = 0;
-        Properties m_properties;
+        FakeRegistry& registry;
+        std::vector<Properties> entries;
+        std::size_t read = 0; // entries handed out so far
+        Properties properties;
     };
 
     std::mutex m_mutex;
@@ -243,18 +246,17 @@ struct FakeNotificationCenter final : NotificationCenter {
 
 // Handlers of one kind of event, fired when the test says so.
 struct FakeEvent : ObserverRegistry<> {
-    Subscription add(Job handler) { return subscribe(std::move(handler)); }
     void fire() { notify(); }
 };
 
 struct FakeSystemEvents final : SystemEvents {
-    Subscription onWillSleep(Job handler) override { return willSleep.add(std::move(handler)); }
-    Subscription onDidWake(Job handler) override { return didWake.add(std::move(handler)); }
+    Subscription onWillSleep(Job handler) override { return willSleep.subscribe(std::move(handler)); }
+    Subscription onDidWake(Job handler) override { return didWake.subscribe(std::move(handler)); }
     FakeEvent willSleep, didWake;
 };
 
 struct FakeActivation final : Activation {
-    Subscription onActivate(Job handler) override { return activated.add(std::move(handler)); }
+    Subscription onActivate(Job handler) override { return activated.subscribe(std::move(handler)); }
     FakeEvent activated;
 };
 
@@ -302,42 +304,34 @@ struct FakeTexts final : Texts {
     std::string localized(const std::string& key) const override { return table.contains(key) ? table.at(key) : key; }
     std::string percent(std::int64_t value) const override { return std::to_string(value) + "%"; }
     std::string dateTime(Date when) const override { return std::to_string(when.time_since_epoch().count()); }
-    std::map<std::string, std::string> table {{"LOW_BATTERY_MSG", "Battery is low: %1"},
-        {"REMIND_ME", "Remind me tomorrow"}, {"REMIND_NEVER", "Never remind me"}};
+    std::map<std::string, std::string> table {{"LOW_BATTERY_MSG", "Battery is low: %1"}};
 };
 
 // The history in memory: every reading recorded is kept, in order; each
-// completion runs at once on the caller's thread.
+// completion runs at once on the caller's thread. Tests call it from their own
+// thread only.
 struct InMemoryHistoryStore final : HistoryStore {
     void record(std::vector<BatteryReading> readings, Reply<bool> done) override
     {
-        std::lock_guard lock(m_mutex);
         stored.insert(stored.end(), readings.begin(), readings.end());
         if (done)
             done(true);
     }
     void readingsSince(const std::string& serialNumber, Date since, Reply<std::vector<BatteryReading>> done) override
     {
-        std::unique_lock lock(m_mutex);
-        std::vector<BatteryReading> found;
-        std::copy_if(stored.begin(), stored.end(), std::back_inserter(found),
-            [&](const auto& reading) { return reading.serialNumber == serialNumber && reading.time >= since; });
-        lock.unlock();
+        auto found = stored;
+        std::erase_if(
+            found, [&](const auto& reading) { return reading.serialNumber != serialNumber || reading.time < since; });
         done(std::move(found));
     }
     void clear(Reply<bool> done) override
     {
-        std::unique_lock lock(m_mutex);
         stored.clear();
         ++clears;
-        lock.unlock();
         done(true);
     }
     std::vector<BatteryReading> stored;
     int clears = 0;
-
-private:
-    std::mutex m_mutex;
 };
 
 // Every fake, wired as the view model's platform; `main` is run by hand.

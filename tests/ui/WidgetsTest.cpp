@@ -1,6 +1,5 @@
 #include "linux/QtTexts.h"
 #include "support/FakePlatform.h"
-#include "support/RunTask.h"
 #include "ui/ContentView.h"
 #include "ui/CorvaneApp.h"
 #include "ui/HistoryWindow.h"
