@@ -15,9 +15,10 @@ namespace corvane::test {
 // as UPower reports it) or its charging differs from the last one kept.
 class BatteryTrace {
 public:
-    BatteryTrace(unsigned seed, Date start, double noise = 1.0)
+    BatteryTrace(unsigned seed, Date start, double noise = 1.0, std::string serial = "AA:BB")
         : m_random(seed)
         , m_noise(-noise, noise)
+        , m_serial(std::move(serial))
         , m_now(start)
     {
     }
@@ -50,7 +51,7 @@ public:
     // One reading as it is, whatever came before.
     BatteryTrace& at(Date time, std::int64_t percent, bool charging = false)
     {
-        readings.push_back({"AA:BB", "Keyboard", time, percent, false, charging});
+        readings.push_back({m_serial, "Keyboard", time, percent, false, charging});
         return *this;
     }
 
@@ -62,13 +63,14 @@ public:
 private:
     void add(std::int64_t percent, bool charging)
     {
-        BatteryReading reading {"AA:BB", "Keyboard", m_now, percent, false, charging};
+        BatteryReading reading {m_serial, "Keyboard", m_now, percent, false, charging};
         if (readings.empty() || !readings.back().sameChargeAs(reading))
             readings.push_back(reading);
     }
 
     std::mt19937 m_random;
     std::uniform_real_distribution<double> m_noise;
+    std::string m_serial;
     Date m_now;
     double m_level = 0;
 };
