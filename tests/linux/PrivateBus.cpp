@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <atomic>
 #include <csignal>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -63,8 +62,8 @@ PrivateBus::~PrivateBus()
 
 QDBusConnection PrivateBus::connect()
 {
-    static std::atomic<int> counter {0};
-    m_connections << QStringLiteral("corvane-test-%1").arg(++counter);
+    // Named after this bus's own address, so that no two buses share a name.
+    m_connections << address + "#" + QString::number(m_connections.size());
     return QDBusConnection::connectToBus(address, m_connections.last());
 }
 

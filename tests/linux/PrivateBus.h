@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <string>
 
 namespace corvane::test {
 
