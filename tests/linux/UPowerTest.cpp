@@ -142,11 +142,9 @@ protected:
     void SetUp() override
     {
         m_fake.notifications.holdPermission = true;
-        const QVariantMap figures {{"UpdateTime", qulonglong {0}}, {"Energy", 0.0}, {"TimeToEmpty", qlonglong {0}}};
-        m_upower->add("kbd", UPowerMock::keyboard("K", 50, figures));
+        m_upower->add("kbd", UPowerMock::keyboard("K", 50));
         // A laptop battery, as UPower publishes one.
-        auto laptop = figures;
-        laptop.insert({{"Type", 2U}, {"PowerSupply", true}, {"Serial", "B1"}, {"NativePath", "BAT0"}});
+        const QVariantMap laptop {{"Type", 2U}, {"PowerSupply", true}, {"Serial", "B1"}, {"NativePath", "BAT0"}};
         m_upower->add("BAT0", UPowerMock::keyboard("Laptop", 80, laptop));
         m_viewModel = CorvaneViewModel::create(m_fake.with(m_registry, &m_clock));
         auto task = m_viewModel->updateDevices();
