@@ -400,10 +400,12 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     XdgAutostart item(entry, "/usr/bin/corvane");
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_NE(contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
-    for (const auto& [text, enabled] : std::vector<std::pair<const char*, bool>> {
-             {"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
-             {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
-             {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}}) {
+    for (const auto& [text, enabled] :
+        std::vector<std::pair<const char*, bool>> {{"[Desktop Entry]\nExec=corvane\n", true},
+            {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true},
+            {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
+            // Last: switched off, for the turning on below.
+            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false}}) {
         std::ofstream(entry) << text;
         EXPECT_EQ(item.isEnabled(), enabled) << text;
     }
