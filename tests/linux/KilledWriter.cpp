@@ -9,15 +9,14 @@
 #include <unistd.h>
 
 // Writes in rounds until killed; after round r is stored it writes r at the start of the acknowledgement file.
-// Usage: killed_writer settings <settings file> <acknowledgement file>. Round r stores "interval" = r
-// and "device-<r mod 64>" = r seconds.
-// Usage: killed_writer history <database> <acknowledgement file> <serial number>. Round r records, in one
-// call, a reading of the device and one of "<serial number>-B", both at 1'800'000'000 + r seconds
-// with r mod 100 percent, charging every other hundred rounds.
+// Usage: killed_writer settings|history <file> <acknowledgement file> <serial number>.
+// Settings: round r stores "interval" = r and "device-<r mod 64>" = r seconds; the serial number is unused.
+// History: round r records, in one call, a reading of the device and one of "<serial number>-B", both at
+// 1'800'000'000 + r seconds with r mod 100 percent, charging every other hundred rounds.
 int main(int argc, char** argv)
 {
     const std::string kind = argc > 1 ? argv[1] : "";
-    if (!(kind == "settings" && argc == 4) && !(kind == "history" && argc == 5))
+    if (argc != 5 || (kind != "settings" && kind != "history"))
         return 2;
     // The settings store's folder watcher waits in an event loop; this one never turns, nothing here reads hand edits.
     QCoreApplication application(argc, argv);

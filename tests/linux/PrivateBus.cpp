@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <atomic>
 #include <csignal>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -63,8 +62,8 @@ PrivateBus::~PrivateBus()
 
 QDBusConnection PrivateBus::connect()
 {
-    static std::atomic<int> counter {0};
-    m_connections << QStringLiteral("corvane-test-%1").arg(++counter);
+    // Named after this bus's own address, so that no two buses share a name.
+    m_connections << address + "#" + QString::number(m_connections.size());
     return QDBusConnection::connectToBus(address, m_connections.last());
 }
 
@@ -116,17 +115,12 @@ std::size_t DBusMock::callsTo(const char* method) const
     return static_cast<std::size_t>(log.readAll().count(method));
 }
 
-UPowerMock::UPowerMock(PrivateBus& bus)
-    : DBusMock(bus, QStringLiteral("upower"), QStringLiteral("org.freedesktop.UPower"),
-        QStringLiteral("/org/freedesktop/UPower"))
-{
-}
-
 QVariantMap UPowerMock::keyboard(const QString& model, double percentage, const QVariantMap& overrides)
 {
     QVariantMap properties {{"Type", 6U}, {"Model", model}, {"Serial", "AA:BB:CC:DD:EE:01"},
         {"NativePath", "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_01"}, {"Percentage", percentage}, {"State", 2U},
-        {"BatteryLevel", 1U}, {"PowerSupply", false}, {"IsPresent", true}};
+        {"BatteryLevel", 1U}, {"PowerSupply", false}, {"IsPresent", true}, {"UpdateTime", qulonglong {0}},
+        {"Energy", 0.0}, {"TimeToEmpty", qlonglong {0}}};
     properties.insert(overrides);
     return properties;
 }

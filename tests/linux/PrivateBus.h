@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <string>
 
 namespace corvane::test {
 
@@ -63,9 +62,13 @@ private:
 // python-dbusmock's UPower; devices are named under .../devices/.
 class UPowerMock : public DBusMock {
 public:
-    explicit UPowerMock(PrivateBus& bus);
+    explicit UPowerMock(PrivateBus& bus)
+        : DBusMock(bus, QStringLiteral("upower"), QStringLiteral("org.freedesktop.UPower"),
+            QStringLiteral("/org/freedesktop/UPower"))
+    {
+    }
 
-    // A Bluetooth keyboard as UPower publishes it, discharging, with `overrides`.
+    // A Bluetooth keyboard as UPower publishes it, discharging and with figures nothing shows, with `overrides`.
     static QVariantMap keyboard(const QString& model, double percentage, const QVariantMap& overrides = {});
     void add(const QString& name, const QVariantMap& properties);
     // Keyboards "<prefix><i>" for i in [first, first + count), each with a serial number of its own.

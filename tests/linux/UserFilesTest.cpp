@@ -16,12 +16,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/mount.h>
@@ -43,23 +43,24 @@ std::string contentOf(const fs::path& file)
     return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
-// The copies of broken files (settings by default) that a store set aside in `folder`.
-std::vector<fs::path> keptAside(const fs::path& folder, const std::string& file = "settings.toml")
+// The copies of a broken `file` that its store set aside beside it.
+std::vector<fs::path> keptAside(const fs::path& file)
 {
     std::vector<fs::path> found;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().filename().string().starts_with(file + ".corrupt-"))
+    for (const auto& entry : fs::directory_iterator(file.parent_path()))
+        if (entry.path().filename().string().starts_with(file.filename().string() + ".corrupt-"))
             found.push_back(entry.path());
     return found;
 }
 
-// Runs `writer` with `arguments(round)` CORVANE_FAULT_KILLS times (200 by default), each time SIGKILLed at a
-// random moment once it has acknowledged a round, by writing it at the start of `acknowledgements`; then
-// `check(round, last round acknowledged)` reads what it left. Stops at the first failure.
-void killWriterRepeatedly(const char* writer, const fs::path& acknowledgements,
-    const std::function<QStringList(int)>& arguments, const std::function<void(int, std::int64_t)>& check)
+// Runs the killed writer with `arguments`, an acknowledgement file and the serial number "KILLED-<round>"
+// CORVANE_FAULT_KILLS times (200 by default), each time SIGKILLed at a random moment once it has acknowledged a
+// round, by writing it at the start of the acknowledgement file; then `check(round, last round acknowledged)`
+// reads what it left. Stops at the first failure.
+void killWriterRepeatedly(const QStringList& arguments, const std::function<void(int, std::int64_t)>& check)
 {
-    const char* kills = std::getenv("CORVANE_FAULT_KILLS");
+    QTemporaryDir folder;
+    const auto acknowledgements = folder.filePath("acknowledged").toStdString();
     const auto seed = std::random_device {}();
     std::mt19937 random(seed);
     const auto acknowledged = [&] {
@@ -67,11 +68,12 @@ void killWriterRepeatedly(const char* writer, const fs::path& acknowledgements,
         std::ifstream(acknowledgements, std::ios::binary).read(reinterpret_cast<char*>(&round), sizeof round);
         return round;
     };
-    for (int round = 0; round < (kills != nullptr ? std::atoi(kills) : 200) && !::testing::Test::HasFailure();
-         ++round) {
+    const int kills = qEnvironmentVariable("CORVANE_FAULT_KILLS", "200").toInt();
+    for (int round = 0; round < kills && !::testing::Test::HasFailure(); ++round) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
         fs::remove(acknowledgements);
-        const auto process = test::startProcess(writer, arguments(round));
+        const auto process = test::startProcess(CORVANE_KILLED_WRITER,
+            arguments + QStringList {QString::fromStdString(acknowledgements), "KILLED-" + QString::number(round)});
         // Killed only once it has stored something, so that every kill can lose something.
         ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledged() >= 0; }, 30000)) << "the writer never wrote";
         std::this_thread::sleep_for(milliseconds(std::uniform_int_distribution<int>(0, 30)(random)));
@@ -83,7 +85,6 @@ void killWriterRepeatedly(const char* writer, const fs::path& acknowledgements,
 
 class FileSettingsStoreTest : public ::testing::Test {
 protected:
-    std::size_t asideCount() const { return keptAside(m_file.parent_path()).size(); }
     std::int64_t readInteger(const std::string& key) const
     {
         return toml::parse_file(m_file.string())[key].value_or(std::int64_t {-1});
@@ -103,8 +104,8 @@ TEST_F(FileSettingsStoreTest, AFreshBrokenFileIsSetAsideOnceSettled)
     std::ofstream(m_file) << "interval = 60\nthreshold = [\n";
     ::testing::internal::CaptureStderr();
     FileSettingsStore store(m_file, m_clock);
-    EXPECT_EQ(asideCount(), 0U) << "judged before it settled";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return asideCount() == 1; }, 2000));
+    EXPECT_EQ(keptAside(m_file).size(), 0U) << "judged before it settled";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keptAside(m_file).size() == 1; }, 2000));
     // Read first: the message follows the file being set aside, both under the store's lock.
     EXPECT_EQ(store.value("interval"), SettingValue());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(".corrupt-"), std::string::npos);
@@ -129,8 +130,8 @@ TEST_F(FileSettingsStoreTest, HandEditsAreReadAndABrokenOneIsSetAsideBeforeAWrit
     EXPECT_EQ(readInteger("threshold"), 25);
     std::ofstream(m_file) << "threshold = [15\n";
     store.setValue("AA:BB:CC:DD:EE:FF", kDistantFuture);
-    ASSERT_EQ(asideCount(), 1U);
-    EXPECT_EQ(contentOf(keptAside(m_file.parent_path()).front()), "threshold = [15\n");
+    ASSERT_EQ(keptAside(m_file).size(), 1U);
+    EXPECT_EQ(contentOf(keptAside(m_file).front()), "threshold = [15\n");
 }
 
 // Injected: a 50 MB file from long ago. Must hold: it is set aside whole, unread, and a small file replaces it.
@@ -142,7 +143,7 @@ TEST_F(FileSettingsStoreTest, AHugeFileIsSetAsideWithoutBeingRead)
     FileSettingsStore store(m_file, m_clock);
     EXPECT_EQ(store.value("interval"), SettingValue());
     store.setValue("threshold", std::int64_t {15});
-    EXPECT_EQ(fs::file_size(keptAside(m_file.parent_path()).at(0)), 50'000'014U);
+    EXPECT_EQ(fs::file_size(keptAside(m_file).at(0)), 50'000'014U);
     EXPECT_LT(fs::file_size(m_file), 1024U);
 }
 
@@ -183,20 +184,13 @@ TEST_F(FileSettingsStoreTest, WhenNothingCanBeWrittenValuesLiveOnInMemory)
 // hold: the file always parses and holds every value acknowledged before the kill, or a newer one.
 TEST_F(FileSettingsStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedValue)
 {
-    const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    killWriterRepeatedly(
-        CORVANE_KILLED_WRITER, acknowledgements,
-        [&](int) {
-            return QStringList {"settings", QString::fromStdString(m_file), QString::fromStdString(acknowledgements)};
-        },
-        [&](int, std::int64_t last) {
-            ASSERT_GE(readInteger("interval"), last);
-            FileSettingsStore reader(m_file, m_clock);
-            for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
-                EXPECT_GE(
-                    std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
-                    << "value " << written;
-        });
+    killWriterRepeatedly({"settings", QString::fromStdString(m_file)}, [&](int, std::int64_t last) {
+        ASSERT_GE(readInteger("interval"), last);
+        FileSettingsStore reader(m_file, m_clock);
+        for (auto written = std::max<std::int64_t>(0, last - 63); written <= last; ++written)
+            EXPECT_GE(std::get<Date>(reader.value("device-" + std::to_string(written % 64))), Date {seconds {written}})
+                << "value " << written;
+    });
 }
 
 constexpr Date kNinePm = Date(sys_days(2027y / January / 1) + hours(21));
@@ -283,18 +277,17 @@ TEST_F(SqliteHistoryStoreTest, ChangesSurviveARestartInTimeOrderInPrivateFilesAn
         EXPECT_EQ(fs::status(m_file.parent_path()).permissions(), fs::perms::owner_all);
         for (const auto* suffix : {"", "-wal"})
             EXPECT_EQ(fs::status(fs::path(m_file) += suffix).permissions(), kPrivate) << suffix;
-        ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {9}, 50), reading("A", kToday - hours {8}, 50)}));
-        ASSERT_TRUE(recordNow(store, {reading("A", kToday - hours {7}, 50, true)}));
-        ASSERT_TRUE(
-            recordNow(store, {reading("OLD", kToday - days {401}, 80), reading("OLD", kToday - days {399}, 70)}));
+        ASSERT_TRUE(recordNow(store,
+            {reading("A", kToday - hours {9}, 50), reading("A", kToday - hours {8}, 50),
+                reading("A", kToday - hours {7}, 50, true), reading("OLD", kToday - days {401}, 80),
+                reading("OLD", kToday - days {399}, 70)}));
         EXPECT_EQ(levels(store, "OLD"), "80 70");
     }
     fs::permissions(m_file, kPrivate | fs::perms::others_read);
     SqliteHistoryStore store(m_file);
     const auto readings = readNow(store, serial);
     ASSERT_EQ(levels(store, serial), "81C~ 80");
-    EXPECT_EQ(readings[0].time, kToday - hours {3});
-    EXPECT_EQ(readings[0].name, "Keyboard " + serial);
+    EXPECT_EQ(std::pair(readings[0].time, readings[0].name), std::pair(kToday - hours {3}, "Keyboard " + serial));
     EXPECT_EQ(levels(store, serial, kToday - hours {2}), "80");
     EXPECT_EQ(levels(store, serial + "x"), "5");
     EXPECT_TRUE(readNow(store, serial.substr(0, serial.find('\0'))).empty());
@@ -317,10 +310,8 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
     std::vector<BatteryReading> many;
     for (int i = 0; i < 400; ++i)
         many.push_back(reading("A" + std::to_string(i), kToday, i % 100));
-    {
-        SqliteHistoryStore store(m_file);
-        ASSERT_TRUE(recordNow(store, many));
-    }
+    // Closed once it has recorded them, so that its pages can be damaged.
+    ASSERT_TRUE(recordNow(*std::make_unique<SqliteHistoryStore>(m_file), many));
     std::fstream(m_file, std::ios::in | std::ios::out | std::ios::binary).seekp(4096 + 100) << std::string(8000, 'Z');
     const auto damaged = contentOf(m_file);
     ::testing::internal::CaptureStderr();
@@ -331,7 +322,7 @@ TEST_F(SqliteHistoryStoreTest, ADamagedFileIsKeptAsideWithOneMessageAndAFreshHis
     }
     const auto message = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    const auto aside = keptAside(m_file.parent_path(), "history.sqlite3");
+    const auto aside = keptAside(m_file);
     ASSERT_EQ(aside.size(), 1U);
     EXPECT_NE(message.find(aside[0].filename().string()), std::string::npos) << message;
     EXPECT_EQ(contentOf(aside[0]), damaged);
@@ -346,10 +337,10 @@ TEST_F(SqliteHistoryStoreTest, OnASharedWorkerQueuedWorkOutlivesTheStore)
     std::promise<void> gate;
     worker.post([held = gate.get_future().share()] { held.wait(); });
     std::promise<bool> stored;
-    {
-        SqliteHistoryStore store(m_file, worker);
-        store.record({reading("K1", kToday, 50)}, [&stored](bool ok) { stored.set_value(ok); });
-    }
+    // The store goes at the end of this statement, its work still queued.
+    SqliteHistoryStore(m_file, worker).record({reading("K1", kToday, 50)}, [&stored](bool ok) {
+        stored.set_value(ok);
+    });
     gate.set_value();
     EXPECT_TRUE(stored.get_future().get());
     SqliteHistoryStore reopened(m_file, worker);
@@ -382,29 +373,20 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
     // ThreadSanitizer misreads the store made right after each fork; the other builds keep this guard.
     GTEST_SKIP() << "not under ThreadSanitizer";
 #endif
-    const auto acknowledgements = m_folder.filePath("acknowledged").toStdString();
-    const auto serial = [](int round) { return "KILLED-" + std::to_string(round); };
-    killWriterRepeatedly(
-        CORVANE_KILLED_WRITER, acknowledgements,
-        [&](int round) {
-            return QStringList {"history", QString::fromStdString(m_file), QString::fromStdString(acknowledgements),
-                QString::fromStdString(serial(round))};
-        },
-        [&](int round, std::int64_t last) {
-            ::testing::internal::CaptureStderr();
-            SqliteHistoryStore reader(m_file);
-            for (const auto& device : {serial(round), serial(round) + "-B"}) {
-                const auto readings = readNow(reader, device);
-                ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
-                for (std::int64_t at = 0; at <= last; ++at) {
-                    const auto& stored = readings[static_cast<std::size_t>(at)];
-                    ASSERT_EQ(stored.time, Date {seconds {1'800'000'000 + at}});
-                    ASSERT_EQ(stored.percent, at % 100);
-                }
-            }
-            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        });
-    EXPECT_TRUE(keptAside(m_file.parent_path(), "history.sqlite3").empty());
+    killWriterRepeatedly({"history", QString::fromStdString(m_file)}, [&](int round, std::int64_t last) {
+        ::testing::internal::CaptureStderr();
+        SqliteHistoryStore reader(m_file);
+        const auto serial = "KILLED-" + std::to_string(round);
+        for (const auto& device : {serial, serial + "-B"}) {
+            const auto readings = readNow(reader, device);
+            ASSERT_GE(static_cast<std::int64_t>(readings.size()), last + 1);
+            // A reading lost would shift every later one.
+            for (std::int64_t at = 0; at <= last; ++at)
+                ASSERT_EQ(readings[static_cast<std::size_t>(at)].time, Date {seconds {1'800'000'000 + at}}) << at;
+        }
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    });
+    EXPECT_TRUE(keptAside(m_file).empty());
 }
 
 // On and off through its own entry, reading what the desktop's session settings left there, and leaving
@@ -412,17 +394,18 @@ TEST_F(SqliteHistoryStoreTest, AWriterKilledAtRandomMomentsLosesNoAcknowledgedRe
 TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
 {
     QTemporaryDir folder;
-    const fs::path autostart = fs::path(folder.path().toStdString()) / "autostart";
-    const fs::path entry = autostart / "corvane.desktop", other = autostart / "other.desktop";
-    fs::create_directories(autostart);
+    const fs::path autostart = folder.path().toStdString(), entry = autostart / "corvane.desktop",
+                   other = autostart / "other.desktop";
     std::ofstream(other) << "[Desktop Entry]\nExec=other\nHidden=true\n";
     XdgAutostart item(entry, "/usr/bin/corvane");
     ASSERT_TRUE(item.setEnabled(true));
     EXPECT_NE(contentOf(entry).find("\nExec=\"/usr/bin/corvane\"\n"), std::string::npos);
-    for (const auto& [text, enabled] : std::vector<std::pair<const char*, bool>> {
-             {"[Desktop Entry]\nExec=corvane\n", true}, {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
-             {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
-             {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true}}) {
+    for (const auto& [text, enabled] :
+        std::vector<std::pair<const char*, bool>> {{"[Desktop Entry]\nExec=corvane\n", true},
+            {"[Desktop Action x]\nHidden=true\n[Desktop Entry]\nExec=corvane\n", true},
+            {"[Desktop Entry]\nExec=corvane\nHidden=true\n", false},
+            // Last: switched off, for the turning on below.
+            {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false}}) {
         std::ofstream(entry) << text;
         EXPECT_EQ(item.isEnabled(), enabled) << text;
     }
@@ -432,8 +415,11 @@ TEST(XdgAutostartTest, TurnsOnAndOffThroughItsOwnEntryOnly)
     EXPECT_FALSE(fs::exists(entry));
     EXPECT_EQ(contentOf(other), "[Desktop Entry]\nExec=other\nHidden=true\n");
     const auto text = XdgAutostart::entryText(R"(/opt/my apps/a"b$`x`\y)");
-    const std::string exec = R"(Exec="/opt/my apps/a\\"b\\$\\`x\\`\\\\y")";
-    EXPECT_NE(text.find("\n" + exec + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n"
+                        R"(Exec="/opt/my apps/a\\"b\\$\\`x\\`\\\\y")"
+                        "\n"),
+        std::string::npos)
+        << text;
 }
 
 } // namespace
