@@ -87,10 +87,8 @@ TEST(LocaleWatcher, FollowsTheSystemLocaleUnlessTheEnvironmentChoseItsOwn)
         {"own texts, the system's dates", {{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "fr_FR.UTF-8"}}, en, de,
             {"", "de_DE.UTF-8"}},
     };
-    for (const auto& [what, environment, atStart, now, expected] : cases) {
-        const auto locales = effectiveLocales(environment, atStart, now);
-        EXPECT_EQ(std::pair(locales.messages, locales.time), std::pair(expected.messages, expected.time)) << what;
-    }
+    for (const auto& [what, environment, atStart, now, expected] : cases)
+        EXPECT_TRUE(effectiveLocales(environment, atStart, now) == expected) << what;
 }
 
 } // namespace
