@@ -47,14 +47,6 @@ TEST(IORegParserTest, ThresholdIsTheStoredOneRaisedToTheMinimumOrElseTheDefault)
 
 using namespace std::chrono;
 
-struct Case {
-    const char* name;
-    BatteryStatus status;
-    SettingValue stored;
-    std::optional<bool> shown;
-    AlertDecision decision;
-};
-
 TEST(AlertPolicyTest, DecidesFromStatusStoredValueShownNotificationAndDay)
 {
     test::FakeCalendar calendar; // noon
@@ -62,25 +54,28 @@ TEST(AlertPolicyTest, DecidesFromStatusStoredValueShownNotificationAndDay)
     const auto low = BatteryStatus::low;
     const std::optional<bool> unknown;
     using enum AlertDecision;
-    for (const auto& [name, status, stored, shown, decision] : std::vector<Case> {
-             {"not low, nothing stored", BatteryStatus::normal(50), {}, unknown, skip},
-             {"normal forgets the distant future", BatteryStatus::normal(50), kDistantFuture, unknown, forget},
-             {"charging forgets a remind date", BatteryStatus::charging(3), now, unknown, forget},
-             {"low, nothing stored", low(15), {}, unknown, warn},
-             {"low at 0, nothing stored", low(0), {}, unknown, warn},
-             {"low, a value of another type", low(15), OtherSetting {}, unknown, warn},
-             {"low, warned already", low(15), kDistantFuture, unknown, skip},
-             {"low at 0, warned already or never", low(0), kDistantFuture, unknown, forget},
-             {"low, reminder tomorrow", low(15), now + days(1), unknown, skip},
-             {"low at 0, reminder tomorrow", low(0), now + days(1), unknown, forget},
-             {"low, reminder today", low(15), now - hours(2), unknown, askWhetherShown},
-             {"low, reminder later today", low(15), now + hours(2), false, warn},
-             {"low, reminder today, not shown", low(15), now - hours(2), false, warn},
-             {"low, reminder today, still shown", low(15), now - hours(2), true, skip},
-             {"low at 0, reminder today, still shown", low(0), now - hours(2), true, forget},
-             {"low at 0, reminder today, not shown", low(0), now - hours(2), false, warn},
-             {"low, reminder day missed", low(15), now - days(3), unknown, askWhetherShown},
-         })
+    // The case, the status, the value stored, whether its notification is still shown (unknown: not asked), and
+    // the decision.
+    for (const auto& [name, status, stored, shown, decision] :
+        std::vector<std::tuple<const char*, BatteryStatus, SettingValue, std::optional<bool>, AlertDecision>> {
+            {"not low, nothing stored", BatteryStatus::normal(50), {}, unknown, skip},
+            {"normal forgets the distant future", BatteryStatus::normal(50), kDistantFuture, unknown, forget},
+            {"charging forgets a remind date", BatteryStatus::charging(3), now, unknown, forget},
+            {"low, nothing stored", low(15), {}, unknown, warn},
+            {"low at 0, nothing stored", low(0), {}, unknown, warn},
+            {"low, a value of another type", low(15), OtherSetting {}, unknown, warn},
+            {"low, warned already", low(15), kDistantFuture, unknown, skip},
+            {"low at 0, warned already or never", low(0), kDistantFuture, unknown, forget},
+            {"low, reminder tomorrow", low(15), now + days(1), unknown, skip},
+            {"low at 0, reminder tomorrow", low(0), now + days(1), unknown, forget},
+            {"low, reminder today", low(15), now - hours(2), unknown, askWhetherShown},
+            {"low, reminder later today", low(15), now + hours(2), false, warn},
+            {"low, reminder today, not shown", low(15), now - hours(2), false, warn},
+            {"low, reminder today, still shown", low(15), now - hours(2), true, skip},
+            {"low at 0, reminder today, still shown", low(0), now - hours(2), true, forget},
+            {"low at 0, reminder today, not shown", low(0), now - hours(2), false, warn},
+            {"low, reminder day missed", low(15), now - days(3), unknown, askWhetherShown},
+        })
         EXPECT_EQ(decideAlert({"Mouse", "SN", status}, stored, shown, calendar), decision) << name;
 }
 

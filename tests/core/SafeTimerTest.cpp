@@ -17,7 +17,6 @@ protected:
         const auto count = [this] { main.post([this] { ++calls; }); };
         test::finish(main, timer.start(interval, count, main));
     }
-    void stop() { test::finish(main, timer.stop(main)); }
     // Advances the clock by each step in turn; a call that fires is let run, and the loop let sleep again.
     void expectCalls(const Steps& steps)
     {
@@ -55,11 +54,11 @@ TEST_F(SafeTimerTest, ASecondStartIsIgnoredAndStopCutsTheWaitShortForARestartOnA
     expectCalls({{4s, 0}});
     start(3s);
     expectCalls({{5s, 0}, {1s, 1}, {10s, 2}, {6s, 2}});
-    stop();
+    test::finish(main, timer.stop(main));
     EXPECT_EQ(clock.pending(), 0U) << "the stopped loop still waits on the clock";
     start(20s);
     expectCalls({{19s, 2}, {1s, 3}, {20s, 4}});
-    stop();
+    test::finish(main, timer.stop(main));
     start(5s);
     expectCalls({{4s, 4}, {1s, 5}});
 }

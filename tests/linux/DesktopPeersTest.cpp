@@ -48,8 +48,8 @@ constexpr const char* kEscaped = "&lt;i&gt;Mouse&lt;/i&gt; &amp; co";
 class NotificationServer : public ::testing::Test {
 protected:
     test::PrivateBus m_bus;
-    test::DBusMock m_server {m_bus, QStringLiteral("notification_daemon"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications")};
+    test::DBusMock m_server {
+        m_bus, "notification_daemon", "org.freedesktop.Notifications", "/org/freedesktop/Notifications"};
     PresentingDelegate m_delegate;
     std::atomic<bool> m_active {false};
     FreedesktopNotificationCenter m_center {m_bus.connect(), [this] { return m_active.load(); }};
@@ -129,8 +129,7 @@ TEST_F(NotificationServer, ActionsAndDismissalsReachTheDelegateOnce)
 TEST(DesktopSystemEvents, TheDelayInhibitorIsReleasedAfterTheSleepHandlersAndTakenAgainOnWake)
 {
     test::PrivateBus bus;
-    test::DBusMock logind(bus, QStringLiteral("logind"), QStringLiteral("org.freedesktop.login1"),
-        QStringLiteral("/org/freedesktop/login1"));
+    test::DBusMock logind(bus, "logind", "org.freedesktop.login1", "/org/freedesktop/login1");
     DesktopSystemEvents events(bus.connect());
     int sleeps = 0, wakes = 0;
     bool heldWhileSleeping = false;
@@ -161,9 +160,9 @@ TEST(ColorSchemePortal, ReadsAndFollowsTheSchemeFromNewAndOlderPortals)
     // process must follow changes without any help from an earlier one.
     for (const bool readOne : {false, true}) {
         SCOPED_TRACE(readOne ? "ReadOne" : "Read");
-        test::DBusMock portal(bus, QStringLiteral(CORVANE_PORTAL_TEMPLATE),
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral(R"({"color-scheme": 1, "read-one": %1})").arg(readOne ? "true" : "false"));
+        test::DBusMock portal(bus, CORVANE_PORTAL_TEMPLATE, "org.freedesktop.portal.Desktop",
+            "/org/freedesktop/portal/desktop",
+            QString(R"({"color-scheme": 1, "read-one": %1})").arg(readOne ? "true" : "false"));
         ColorSchemePortal colorScheme(bus.connect());
         ASSERT_TRUE(QTest::qWaitFor([&] { return colorScheme.colorScheme() == ColorScheme::Dark; }, 15000));
 

@@ -51,14 +51,11 @@ TEST(QtTexts, WritesPercentsAsIcusNumberFormatterDoes)
         // Each of these is in the table: the formatter is not what answers.
         EXPECT_NE(findPercentEntry(locale.name().toStdString()), nullptr) << name;
         const auto icuLocale = icu::Locale::createCanonical(locale.name().toUtf8().constData());
+        const auto percent = icu::number::NumberFormatter::withLocale(icuLocale).unit(icu::MeasureUnit::getPercent());
         for (const std::int64_t value : {0, 5, 85, 100, 999, 1000, 123456, -5}) {
             UErrorCode status = U_ZERO_ERROR;
             std::string expected;
-            icu::number::NumberFormatter::withLocale(icuLocale)
-                .unit(icu::MeasureUnit::getPercent())
-                .formatInt(value, status)
-                .toString(status)
-                .toUTF8String(expected);
+            percent.formatInt(value, status).toString(status).toUTF8String(expected);
             ASSERT_TRUE(U_SUCCESS(status));
             EXPECT_EQ(texts.percent(value), expected) << name << " " << value;
         }
@@ -90,10 +87,8 @@ TEST(LocaleWatcher, FollowsTheSystemLocaleUnlessTheEnvironmentChoseItsOwn)
         {"own texts, the system's dates", {{"LANG", "en_US.UTF-8"}, {"LC_MESSAGES", "fr_FR.UTF-8"}}, en, de,
             {"", "de_DE.UTF-8"}},
     };
-    for (const auto& [what, environment, atStart, now, expected] : cases) {
-        const auto locales = effectiveLocales(environment, atStart, now);
-        EXPECT_EQ(std::pair(locales.messages, locales.time), std::pair(expected.messages, expected.time)) << what;
-    }
+    for (const auto& [what, environment, atStart, now, expected] : cases)
+        EXPECT_TRUE(effectiveLocales(environment, atStart, now) == expected) << what;
 }
 
 } // namespace
