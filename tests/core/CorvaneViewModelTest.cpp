@@ -127,8 +127,6 @@ TEST_F(CorvaneViewModelTest, EachLowDeviceIsNotifiedAndMarkedOnlyOnceTheServiceA
 
 // Permission is granted at once: the view model refreshes and starts its
 // timer on the stored interval. Counts the device lists it publishes.
-// Activation bringing the tray item back only with Alt held is the desktop runs' (AltGr in end_to_end_test.py;
-// Alt_L and no key in real_hosts_test.py).
 class LifecycleTest : public CorvaneViewModelTest {
 protected:
     void SetUp() override
@@ -199,6 +197,16 @@ TEST_F(LifecycleTest, AThresholdChangeReevaluatesTheDevicesAtOnceAndOneDuringTha
     fake.settings.setValue(settings::kThreshold, std::int64_t {20});
     settle(5, 1);
     expectKeys(BatteryStatus::Kind::normal);
+}
+
+TEST_F(LifecycleTest, ActivationBringsTheTrayItemBackOnlyWithAltHeld)
+{
+    fake.settings.setValue(settings::kShowMenuBar, false);
+    fake.activation.activated.fire();
+    EXPECT_FALSE(viewModel->showMenuBar().get());
+    fake.keyboard.optionKeyHeld = true;
+    fake.activation.activated.fire();
+    EXPECT_TRUE(viewModel->showMenuBar().get());
 }
 
 } // namespace
