@@ -29,21 +29,18 @@ public:
         using namespace std::chrono;
         for (hours at {0}; at <= span; at += hours {1}) {
             m_level = std::max(0.0, from - perDay * duration<double, days::period>(at).count());
-            add(std::lround(std::clamp(m_level + m_noise(m_random), 0.0, 100.0)), false);
-            m_now += hours {1};
+            add(m_now + at, std::lround(std::clamp(m_level + m_noise(m_random), 0.0, 100.0)), false);
         }
-        m_now -= hours {1};
+        m_now += span;
         return *this;
     }
 
     // On the charger for `span`, 20 points an hour from 40 %; ends an hour after its last reading.
     BatteryTrace& charge(std::chrono::hours span)
     {
-        for (std::chrono::hours at {0}; at < span; ++at) {
-            m_now += std::chrono::hours {1};
-            add(std::min<std::int64_t>(100, 40 + at.count() * 20), true);
-        }
-        m_now += std::chrono::hours {1};
+        for (std::chrono::hours at {1}; at <= span; ++at)
+            add(m_now + at, std::min<std::int64_t>(100, 20 + at.count() * 20), true);
+        m_now += span + std::chrono::hours {1};
         m_level = 100;
         return *this;
     }
@@ -61,11 +58,10 @@ public:
     double level() const { return m_level; }
 
 private:
-    void add(std::int64_t percent, bool charging)
+    void add(Date time, std::int64_t percent, bool charging)
     {
-        BatteryReading reading {m_serial, "Keyboard", m_now, percent, false, charging};
-        if (readings.empty() || !readings.back().sameChargeAs(reading))
-            readings.push_back(reading);
+        if (readings.empty() || !readings.back().sameChargeAs({m_serial, "Keyboard", time, percent, false, charging}))
+            at(time, percent, charging);
     }
 
     std::mt19937 m_random;
