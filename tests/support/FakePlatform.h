@@ -127,7 +127,7 @@ private:
     CallId m_nextId = 1;
 };
 
-// Settings in memory, with a log of every write and removal (key, removed).
+// Settings in memory; observers are told of each write and removal on the writing thread.
 class InMemorySettingsStore final : public SettingsStore {
 public:
     SettingValue value(const std::string& key) const override
@@ -135,34 +135,23 @@ public:
         std::lock_guard lock(m_mutex);
         return m_values.contains(key) ? m_values.at(key) : SettingValue {};
     }
-    void setValue(const std::string& key, SettingValue value) override { write(key, std::move(value)); }
-    void remove(const std::string& key) override { write(key, std::nullopt); }
+    void setValue(const std::string& key, SettingValue value) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_values[key] = std::move(value);
+        }
+        m_observers.notify(key);
+    }
+    void remove(const std::string& key) override { setValue(key, {}); } // an empty value reads as none
     Subscription observe(const std::string& key, Job changed) override
     {
         return m_observers.subscribe(key, std::move(changed));
     }
-    std::vector<std::pair<std::string, bool>> writes() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_writes;
-    }
 
 private:
-    void write(const std::string& key, std::optional<SettingValue> value)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_writes.emplace_back(key, !value);
-            if (value)
-                m_values[key] = std::move(*value);
-            else
-                m_values.erase(key);
-        }
-        m_observers.notify(key);
-    }
     mutable std::mutex m_mutex;
     std::map<std::string, SettingValue> m_values;
-    std::vector<std::pair<std::string, bool>> m_writes;
     ObserverRegistry<std::string> m_observers;
 };
 
@@ -327,11 +316,9 @@ struct InMemoryHistoryStore final : HistoryStore {
     void clear(Reply<bool> done) override
     {
         stored.clear();
-        ++clears;
         done(true);
     }
     std::vector<BatteryReading> stored;
-    int clears = 0;
 };
 
 // Every fake, wired as the view model's platform; `main` is run by hand.
@@ -354,11 +341,11 @@ struct FakePlatform {
     SerialExecutor reader;
 
     Platform platform() { return with(registry); }
-    // The platform with a registry, and maybe a clock, of the test's own.
-    Platform with(Registry& ownRegistry, Clock* ownClock = nullptr)
+    // The platform with a registry, and maybe a clock or texts, of the test's own.
+    Platform with(Registry& ownRegistry, Clock* ownClock = nullptr, Texts* ownTexts = nullptr)
     {
         return {main, background, reader, ownClock ? *ownClock : clock, ownRegistry, settings, notifications, events,
-            activation, keyboard, application, loginItem, calendar, texts, history};
+            activation, keyboard, application, loginItem, calendar, ownTexts ? *ownTexts : texts, history};
     }
 };
 
