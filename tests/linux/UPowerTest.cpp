@@ -224,9 +224,12 @@ TEST_F(UPowerChangesTest, OnlyChangesThatMatterRefreshAndABurstOnlyOnceOrTwice)
     EXPECT_TRUE(burst == 1 || burst == 2) << burst;
     EXPECT_EQ(m_viewModel->devices().at(0).status.percent, 1) << "the last reading is shown";
     m_upower->add("kbd2", UPowerMock::keyboard("K2", 6, {{"Serial", "AA:BB:CC:DD:EE:02"}}));
-    emitDevice("DeviceAdded", "kbd2");
+    const auto warned = m_fake.notifications.posted.size();
+    emitDevice("DeviceAdded", "kbd2"); // low: warned at once, with no timer due and no window
     EXPECT_EQ(refreshes(), burst + 1);
     EXPECT_EQ(m_viewModel->devices().size(), 2U);
+    ASSERT_EQ(m_fake.notifications.posted.size(), warned + 1);
+    EXPECT_EQ(m_fake.notifications.posted.back().content.title, "K2");
     EXPECT_EQ(propertyRules(), (Paths {"kbd", "kbd2"}));
     setProperties("kbd2", "{'Percentage': dbus.Double(70.0)}");
     EXPECT_EQ(refreshes(), burst + 2);
