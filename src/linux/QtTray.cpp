@@ -33,7 +33,11 @@ TrayOutlook QtTray::look()
 {
     auto outlook = trayOutlook(m_host.hasStatusNotifierHost(), m_host.hasXEmbedTray(), m_settled);
     m_settled = outlook.settled;
-    outlook.available = outlook.available && m_qtSeesTray();
+    // Qt's own look at a status-notifier host asks the watcher what the host
+    // has just answered, over a bus connection it opens for that alone; only
+    // its look at an XEmbed tray, through its own display connection, can differ.
+    if (outlook.available && outlook.settled == TrayKind::XEmbed)
+        outlook.available = m_qtSeesTray();
     m_told = outlook.available;
     return outlook;
 }

@@ -31,7 +31,8 @@ class QtTray final : public QObject {
     Q_OBJECT
 
 public:
-    // `qtSeesTray`: whether Qt itself finds its tray (QSystemTrayIcon::isSystemTrayAvailable).
+    // `qtSeesTray`: whether Qt itself finds its tray (QSystemTrayIcon::isSystemTrayAvailable),
+    // asked where the host is an XEmbed tray.
     QtTray(TrayHost& host, std::function<bool()> qtSeesTray, QObject* parent = nullptr);
 
     // A host of the kind Qt serves is there.
