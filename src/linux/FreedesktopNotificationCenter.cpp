@@ -8,7 +8,10 @@
 #include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QStringList>
+#include <QThread>
 #include <QVariantMap>
+
+#include <utility>
 
 namespace corvane {
 
@@ -121,11 +124,14 @@ void FreedesktopNotificationCenter::askServer(std::function<void(std::optional<N
     }
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetServerInformation"));
     onReply(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
-        [answered = std::move(answered)](const QDBusPendingReply<>& reply) {
-            if (reply.isError())
+        [this, server = m_server, answered = std::move(answered)](const QDBusPendingReply<>& reply) {
+            if (reply.isError()) {
                 answered(errorFrom(reply.error()));
-            else
-                answered(std::nullopt);
+                return;
+            }
+            if (server == m_server)
+                m_serverAnswered = true;
+            answered(std::nullopt);
         });
 }
 
@@ -134,9 +140,17 @@ void FreedesktopNotificationCenter::requestAuthorization(
 {
     // The freedesktop protocol has no permission of its own: a server that
     // answers shows notifications.
-    m_thisThread.post([this, completion = std::move(completion)] {
+    auto ask = [this, completion = std::move(completion)] {
         askServer([completion](std::optional<NotificationError> error) { completion(!error, std::move(error)); });
-    });
+        // Asked alongside, so that the first notification need not wait for it.
+        if (m_bus.isConnected())
+            withBodyMarkup([](bool) {});
+    };
+    // Asked at once where it can be: at start the answer is then in before the event loop runs.
+    if (QThread::currentThread() == thread())
+        ask();
+    else
+        m_thisThread.post(std::move(ask));
 }
 
 void FreedesktopNotificationCenter::setNotificationCategories(std::vector<NotificationCategory> categories)
@@ -150,6 +164,11 @@ void FreedesktopNotificationCenter::setNotificationCategories(std::vector<Notifi
 void FreedesktopNotificationCenter::getAuthorizationStatus(std::function<void(std::int64_t)> completion)
 {
     m_thisThread.post([this, completion = std::move(completion)] {
+        // The server that answered is still the one on the bus: its answer stands.
+        if (m_serverAnswered) {
+            completion(notification::kAuthorized);
+            return;
+        }
         askServer([completion](std::optional<NotificationError> error) {
             completion(error ? notification::kDenied : notification::kAuthorized);
         });
@@ -199,16 +218,19 @@ void FreedesktopNotificationCenter::withBodyMarkup(std::function<void(bool)> the
         then(*m_bodyMarkup);
         return;
     }
+    // One question in flight; whoever comes meanwhile waits for its answer.
+    m_markupWaiters.push_back(std::move(then));
+    if (m_markupWaiters.size() > 1)
+        return;
     auto call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
     onReply<QStringList>(m_bus.asyncCall(call, static_cast<int>(kTimeout.count())), this,
-        [this, then = std::move(then)](const QDBusPendingReply<QStringList>& reply) {
+        [this, server = m_server](const QDBusPendingReply<QStringList>& reply) {
             // Without an answer, escape: a markup server must not read a device's name as markup.
-            if (reply.isError()) {
-                then(true);
-                return;
-            }
-            m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
-            then(*m_bodyMarkup);
+            const bool markup = reply.isError() || reply.value().contains(QStringLiteral("body-markup"));
+            if (!reply.isError() && server == m_server)
+                m_bodyMarkup = markup;
+            for (auto& waiter : std::exchange(m_markupWaiters, {}))
+                waiter(markup);
         });
 }
 
@@ -289,6 +311,8 @@ void FreedesktopNotificationCenter::onServerOwnerChanged()
     m_delivered.clear();
     m_answered.clear();
     m_bodyMarkup.reset();
+    m_serverAnswered = false;
+    ++m_server;
 }
 
 } // namespace corvane

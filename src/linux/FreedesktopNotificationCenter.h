@@ -21,11 +21,12 @@ class QString;
 namespace corvane {
 
 // The notification service over `org.freedesktop.Notifications` on the
-// session bus. Permission is the server answering `GetServerInformation`;
-// a category's actions travel as action keys with their titles (no
-// "default" action: a click on the body does nothing here, and servers that
-// list actions as text would show it as a blank entry); "delivered" is what this process posted and the
-// server has not closed since, forgotten when the server's name changes
+// session bus. Permission is the server answering `GetServerInformation`,
+// asked again only once the server's name has changed owner. A category's
+// actions travel as action keys with their titles (no "default" action: a
+// click on the body does nothing here, and servers that list actions as text
+// would show it as a blank entry). "Delivered" is what this process posted and
+// the server has not closed since, forgotten when the server's name changes
 // owner. The protocol carries no user info, so each notification's content is
 // kept here under the id that the server returned.
 //
@@ -88,6 +89,9 @@ private:
     std::map<uint, NotificationRequest> m_delivered;
     std::set<uint> m_answered;
     std::optional<bool> m_bodyMarkup;
+    std::vector<std::function<void(bool)>> m_markupWaiters; // while GetCapabilities is in flight
+    bool m_serverAnswered = false; // the server now on the bus answered GetServerInformation
+    unsigned m_server = 0; // counts the servers seen, so that a gone one's late answers are not kept
 };
 
 } // namespace corvane

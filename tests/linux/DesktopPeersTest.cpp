@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -124,6 +125,38 @@ TEST_F(NotificationServer, ActionsAndDismissalsReachTheDelegateOnce)
         15000));
     EXPECT_EQ(m_delegate.answers,
         (decltype(m_delegate.answers) {{"NEVER_ACTION", "AA:05"}, {notification::kDismissActionIdentifier, "AA:06"}}));
+}
+
+// The permission's answer stands while the server keeps its name, so posting asks nothing more, and the markup
+// is asked once, alongside the permission. A server that lets its name go is no permission until it is back.
+TEST_F(NotificationServer, TheServerIsAskedAgainOnlyOnceItsNameChangesOwner)
+{
+    const auto status = [this] {
+        std::optional<std::int64_t> answer;
+        m_center.getAuthorizationStatus([&](std::int64_t value) { answer = value; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 15000));
+        return answer.value_or(-1);
+    };
+    std::optional<bool> granted;
+    m_center.requestAuthorization(0, [&](bool yes, std::optional<NotificationError>) { granted = yes; });
+    post("AA:01"); // while the markup is still being asked
+    EXPECT_EQ(granted, true);
+    EXPECT_EQ(status(), notification::kAuthorized);
+    post("AA:02");
+    EXPECT_EQ(m_server.calls("GetServerInformation").size(), 1U);
+    EXPECT_EQ(m_server.calls("GetCapabilities").size(), 1U);
+
+    // Asked back by its unique name, which it keeps meanwhile.
+    const QString name = QStringLiteral("org.freedesktop.Notifications");
+    QDBusConnection control = m_bus.connect();
+    auto back = QDBusMessage::createMethodCall(control.interface()->serviceOwner(name).value(),
+        QStringLiteral("/org/freedesktop/Notifications"), QStringLiteral("org.freedesktop.DBus.Mock"),
+        QStringLiteral("Run"));
+    back << QStringLiteral("self.connection.request_name('%1')").arg(name);
+    m_server.run(QStringLiteral("self.connection.release_name('%1')").arg(name));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status() == notification::kDenied; }, 15000));
+    ASSERT_EQ(control.call(back).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status() == notification::kAuthorized; }, 15000));
 }
 
 TEST(DesktopSystemEvents, TheDelayInhibitorIsReleasedAfterTheSleepHandlersAndTakenAgainOnWake)
