@@ -113,7 +113,8 @@ int runCorvane(int argc, char** argv, bool& restart)
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
-    QApplication::setWindowIcon(QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))));
+    QApplication::setWindowIcon(corvane::deferredIcon(
+        [] { return QIcon(corvane::renderSvgResource(QStringLiteral(":/images/corvane"), QSize(128, 128))); }));
     // Closing the device window leaves Corvane running in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 

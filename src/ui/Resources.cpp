@@ -2,9 +2,12 @@
 
 #include <QColor>
 #include <QFile>
+#include <QIconEngine>
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
+
+#include <utility>
 
 // The resources live in a static library, so they are registered by hand once.
 static void registerResources() { Q_INIT_RESOURCE(corvane); }
@@ -25,6 +28,52 @@ QByteArray readResource(const QString& resourcePath)
         return {};
     return file.readAll();
 }
+
+// Hands every question to the icon it makes on the first one.
+class DeferredIconEngine final : public QIconEngine {
+public:
+    explicit DeferredIconEngine(std::function<QIcon()> make)
+        : m_make(std::move(make))
+    {
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return icon().isNull(); }
+    QString key() const override { return QStringLiteral("corvane-deferred"); }
+    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+
+private:
+    const QIcon& icon()
+    {
+        if (m_make) {
+            m_icon = m_make();
+            m_make = nullptr;
+        }
+        return m_icon;
+    }
+
+    std::function<QIcon()> m_make;
+    QIcon m_icon;
+};
 
 } // namespace
 
@@ -53,5 +102,7 @@ QSize svgResourceSize(const QString& resourcePath)
         return {};
     return QSvgRenderer(svg).defaultSize();
 }
+
+QIcon deferredIcon(std::function<QIcon()> make) { return QIcon(new DeferredIconEngine(std::move(make))); }
 
 } // namespace corvane

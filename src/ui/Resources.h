@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QSize>
+
+#include <functional>
 
 class QColor;
 class QString;
@@ -17,5 +20,10 @@ QPixmap renderSvgResource(
 
 // The SVG's own size in its units, or an empty size when it is missing.
 QSize svgResourceSize(const QString& resourcePath);
+
+// The icon `make` returns, made the first time anything asks the icon for
+// its looks: icons of menus and windows not yet shown cost nothing at start.
+// Main thread.
+QIcon deferredIcon(std::function<QIcon()> make);
 
 } // namespace corvane

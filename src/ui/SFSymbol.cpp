@@ -37,10 +37,12 @@ QIcon icon(SFSymbol symbol, const QColor& color)
     const std::string_view name = rawValue(symbol);
     const QString path
         = QStringLiteral(":/symbols/") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    QIcon result;
-    for (int size : kIconSizes)
-        result.addPixmap(renderSvgResource(path, QSize(size, size), 1.0, &color));
-    return result;
+    return deferredIcon([path, color] {
+        QIcon result;
+        for (int size : kIconSizes)
+            result.addPixmap(renderSvgResource(path, QSize(size, size), 1.0, &color));
+        return result;
+    });
 }
 
 SFButton::SFButton(std::string title, SFSymbol symbol, std::function<void()> action)

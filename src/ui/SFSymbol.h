@@ -48,8 +48,8 @@ std::string_view rawValue(SFSymbol symbol);
 QColor symbolColor(const QPalette& palette);
 
 // The symbol's icon drawn in `color` (its strokes and fills recoloured), at the
-// usual small sizes; an empty icon for a symbol no view draws. Main thread (it
-// renders pixmaps).
+// usual small sizes, rendered when first asked for; an empty icon for a symbol
+// no view draws. Main thread.
 QIcon icon(SFSymbol symbol, const QColor& color);
 // The same in the symbol colour of the application's palette at the time of the call.
 QIcon icon(SFSymbol symbol);
