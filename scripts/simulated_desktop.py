@@ -234,8 +234,11 @@ class SimulatedDesktop:
 
     def _start_xvfb(self):
         read, write = os.pipe()
+        # -noreset: by default Xvfb resets itself when its last client leaves, and a
+        # client connecting during that reset is refused (about one in 500 here), as a
+        # second Corvane started right after the first has quit would be.
         self._spawn(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write,),
             stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL,
